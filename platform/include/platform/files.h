@@ -1,0 +1,26 @@
+// File system access. Paths use the program's Windows form ("C:\dir\file"); natively the
+// backslashes are read as slashes, so portable logic builds paths one way only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace corv {
+
+std::string NativePath(const std::string& path);
+bool PathExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Creates one folder; returns a Win32 error number (kErrAlreadyExists when it is there).
+long MakeDirectory(const std::string& path);
+long RemoveFile(const std::string& path);
+long RenameFile(const std::string& from, const std::string& to);
+long LastFileError();  // the error of the last failed call on this thread
+// Folder of the running program file, without the trailing separator.
+std::string ProgramPath();
+// Reads a whole file; false when it cannot be opened.
+bool ReadFileText(const std::string& path, std::string* out);
+std::string FolderOf(const std::string& path);  // up to the last backslash, without it
+std::string WithTrailingBackslash(const std::string& folder);
+
+}  // namespace corv

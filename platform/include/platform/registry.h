@@ -1,0 +1,110 @@
+// Registry access: a key handle over a process-wide backend (Win32 or in-memory).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/errors.h"
+
+namespace corv {
+
+enum class RegRoot { LocalMachine, CurrentUser, ClassesRoot, Users, CurrentConfig };
+
+// "HKEY_LOCAL_MACHINE" and so on.
+const char* RegRootName(RegRoot root);
+
+enum class RegType : uint32_t {
+    None = 0,
+    Sz = 1,
+    ExpandSz = 2,
+    Binary = 3,
+    Dword = 4,
+    MultiSz = 7,
+};
+
+enum RegAccess : unsigned { kRegRead = 1, kRegWrite = 2, kRegReadWrite = 3 };
+
+// Strings are UTF-8 in memory; the Win32 backend stores them as the system's wide strings,
+// so narrow and wide readers both see the right characters.
+struct RegValue {
+    std::string name;
+    RegType type = RegType::None;
+    std::vector<uint8_t> data;  // REG_SZ: the UTF-8 text without terminator; DWORD: 4 bytes LE
+};
+
+class RegistryBackend {
+public:
+    using Handle = void*;
+    virtual ~RegistryBackend() = default;
+
+    virtual long Open(RegRoot root, const std::string& path, unsigned access, Handle* out) = 0;
+    virtual long Create(RegRoot root, const std::string& path, unsigned access, Handle* out) = 0;
+    virtual void Close(Handle h) = 0;
+    virtual long Query(Handle h, const std::string& name, RegValue* out) = 0;
+    virtual long Set(Handle h, const RegValue& value) = 0;
+    virtual long DeleteValue(Handle h, const std::string& name) = 0;
+    // Deletes the subkey and everything below it.
+    virtual long DeleteTree(Handle h, const std::string& subkey) = 0;
+    virtual long EnumSubkey(Handle h, uint32_t index, std::string* name) = 0;
+    virtual long EnumValue(Handle h, uint32_t index, RegValue* out) = 0;
+    // Blocks until a value of h (or, with subtree, anything below it) changes, or until
+    // timeoutMs passes. Returns kOk on a change, kWaitTimeout otherwise.
+    virtual long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) = 0;
+};
+
+constexpr long kWaitTimeout = 258;
+
+// The process-wide backend. Programs install the Win32 backend at start; native tests an in-memory one.
+RegistryBackend& Registry();
+void SetRegistryBackend(RegistryBackend* backend);  // not owned; nullptr restores the default
+
+// An open registry key; closed on destruction. Every result is a Win32 error number.
+class RegKey {
+public:
+    RegKey() = default;
+    ~RegKey() { Close(); }
+    RegKey(RegKey&& other) noexcept;
+    RegKey& operator=(RegKey&& other) noexcept;
+    RegKey(const RegKey&) = delete;
+    RegKey& operator=(const RegKey&) = delete;
+
+    long Open(RegRoot root, const std::string& path, unsigned access = kRegRead);
+    long Create(RegRoot root, const std::string& path, unsigned access = kRegReadWrite);
+    void Close();
+    bool IsOpen() const { return handle_ != nullptr; }
+
+    // A string counts only when the value is REG_SZ (kErrInvalidData otherwise) and its text
+    // is shorter than maxBytes (kErrMoreData otherwise). *out is left alone on every failure.
+    long QueryString(const std::string& name, std::string* out, size_t maxBytes = 2048) const;
+    // A number counts only when the value is REG_DWORD.
+    long QueryDword(const std::string& name, uint32_t* out) const;
+    long QueryInt(const std::string& name, int* out) const;
+    long QueryValue(const std::string& name, RegValue* out) const;
+
+    long SetString(const std::string& name, const std::string& value);
+    long SetDword(const std::string& name, uint32_t value);
+    long SetBinary(const std::string& name, const std::vector<uint8_t>& data);
+    long SetValue(const RegValue& value);
+    long DeleteValue(const std::string& name);
+    long DeleteTree(const std::string& subkey);
+
+    long EnumSubkey(uint32_t index, std::string* name) const;
+    long EnumValue(uint32_t index, RegValue* out) const;
+    std::vector<std::string> Subkeys() const;
+    std::vector<RegValue> Values() const;
+
+    long WaitForChange(bool subtree, unsigned timeoutMs);
+
+private:
+    RegistryBackend::Handle handle_ = nullptr;
+};
+
+// Registry value helpers for building values.
+RegValue MakeStringValue(const std::string& name, const std::string& text);
+RegValue MakeDwordValue(const std::string& name, uint32_t value);
+std::string ValueText(const RegValue& v);  // REG_SZ/EXPAND_SZ data as text
+uint32_t ValueDword(const RegValue& v);    // REG_DWORD data, 0 when malformed
+
+}  // namespace corv

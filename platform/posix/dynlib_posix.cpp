@@ -1,0 +1,24 @@
+#include <dlfcn.h>
+
+#include "platform/dynlib.h"
+#include "platform/errors.h"
+
+namespace corv {
+
+DynamicLibrary::~DynamicLibrary() = default;
+
+long DynamicLibrary::Load(const std::string& nameOrPath) {
+    handle_ = dlopen(nameOrPath.c_str(), RTLD_NOW | RTLD_GLOBAL);
+    if (!handle_) {
+        const char* e = dlerror();
+        error_ = e ? e : "dlopen failed";
+        return kErrFileNotFound;
+    }
+    return kOk;
+}
+
+void* DynamicLibrary::Symbol(const std::string& name) const {
+    return handle_ ? dlsym(handle_, name.c_str()) : nullptr;
+}
+
+}  // namespace corv

@@ -1,0 +1,81 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+
+namespace corv {
+
+namespace {
+thread_local long t_lastError = 0;
+
+long FromErrno(int e) {
+    switch (e) {
+        case ENOENT: return kErrFileNotFound;
+        case ENOTDIR: return kErrPathNotFound;
+        case EACCES:
+        case EPERM:
+        case EROFS: return kErrAccessDenied;
+        case EEXIST: return kErrAlreadyExists;
+        default: return 1000 + e;
+    }
+}
+
+long Result(int rc) {
+    if (rc == 0) return kOk;
+    t_lastError = FromErrno(errno);
+    return t_lastError;
+}
+}  // namespace
+
+std::string NativePath(const std::string& path) {
+    std::string p = path;
+    for (char& c : p)
+        if (c == '\\') c = '/';
+    return p;
+}
+
+bool PathExists(const std::string& path) {
+    struct stat st;
+    return stat(NativePath(path).c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+long MakeDirectory(const std::string& path) { return Result(mkdir(NativePath(path).c_str(), 0777)); }
+long RemoveFile(const std::string& path) { return Result(unlink(NativePath(path).c_str())); }
+long RenameFile(const std::string& from, const std::string& to) {
+    return Result(std::rename(NativePath(from).c_str(), NativePath(to).c_str()));
+}
+long LastFileError() { return t_lastError; }
+
+std::string ProgramPath() {
+    char buf[4096];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+    if (n <= 0) return std::string();
+    std::string exe(buf, static_cast<size_t>(n));
+    size_t slash = exe.rfind('/');
+    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
+}
+
+bool ReadFileText(const std::string& path, std::string* out) {
+    std::ifstream in(NativePath(path), std::ios::binary);
+    if (!in) {
+        t_lastError = FromErrno(errno);
+        return false;
+    }
+    std::ostringstream ss;
+    ss << in.rdbuf();
+    *out = ss.str();
+    return true;
+}
+
+}  // namespace corv

@@ -1,0 +1,60 @@
+#include <windows.h>
+
+#include "platform/errors.h"
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace corv {
+
+namespace {
+thread_local long t_lastError = 0;
+long Result(BOOL ok) {
+    if (ok) return kOk;
+    t_lastError = static_cast<long>(GetLastError());
+    return t_lastError;
+}
+}  // namespace
+
+std::string NativePath(const std::string& path) { return path; }
+
+bool PathExists(const std::string& path) {
+    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string& path) {
+    DWORD a = GetFileAttributesW(Widen(path).c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+long MakeDirectory(const std::string& path) { return Result(CreateDirectoryW(Widen(path).c_str(), nullptr)); }
+long RemoveFile(const std::string& path) { return Result(DeleteFileW(Widen(path).c_str())); }
+long RenameFile(const std::string& from, const std::string& to) {
+    return Result(MoveFileW(Widen(from).c_str(), Widen(to).c_str()));
+}
+long LastFileError() { return t_lastError; }
+
+std::string ProgramPath() {
+    wchar_t buf[MAX_PATH * 2];
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 2);
+    std::string exe = Narrow(std::wstring(buf, n));
+    size_t slash = exe.rfind('\\');
+    return slash == std::string::npos ? std::string() : exe.substr(0, slash);
+}
+
+bool ReadFileText(const std::string& path, std::string* out) {
+    HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        t_lastError = static_cast<long>(GetLastError());
+        return false;
+    }
+    std::string data;
+    char buf[65536];
+    DWORD got = 0;
+    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) data.append(buf, got);
+    CloseHandle(h);
+    *out = std::move(data);
+    return true;
+}
+
+}  // namespace corv
