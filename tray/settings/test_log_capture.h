@@ -17,13 +17,11 @@ class TestLogCapture {
         TheLog().SetConsoleEcho(true);
         ::testing::internal::CaptureStdout();
     }
-    ~TestLogCapture() {
-        if (capturing_) ::testing::internal::GetCapturedStdout();
-        TheLog().SetConsoleEcho(wasEchoing_);
-    }
+    ~TestLogCapture() { Text(); }
     // Everything logged (and printed) so far; ends the capture.
     std::string Text() {
         if (capturing_) {
+            TheLog().SetConsoleEcho(wasEchoing_);
             text_ = ::testing::internal::GetCapturedStdout();
             capturing_ = false;
         }
