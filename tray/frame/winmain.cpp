@@ -1,6 +1,7 @@
 // corvtray.exe: the tray client's entry.
-#include <commctrl.h>
 #include <windows.h>
+// After windows.h:
+#include <commctrl.h>
 
 #include "platform/files.h"
 #include "platform/text.h"
