@@ -17,8 +17,9 @@ namespace corv {
 
 unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options, long* error) {
-    std::string command = "'" + program + "' " + arguments;
-    if (!options.folder.empty()) command = "cd '" + options.folder + "' && exec " + command;
+    // exec, so that the pid returned is the program's own.
+    std::string command = "exec '" + program + "' " + arguments;
+    if (!options.folder.empty()) command = "cd '" + options.folder + "' && " + command;
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = 0;
     int rc = posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
