@@ -5,6 +5,7 @@
 #include "platform/prompt.h"
 #include "platform/text.h"
 #include "tray/app/log_file.h"
+#include "tray/app/status_text.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/preferences.h"
 
@@ -81,7 +82,10 @@ CJavaPrefsSync::CJavaPrefsSync(StatusTextSetter setStatusText)
 
 void CJavaPrefsSync::SetStatusText(const std::string& text) {
     lastStatusText_ = text;
-    if (setStatusText_) setStatusText_(text);
+    if (setStatusText_)
+        setStatusText_(text);
+    else
+        corv::SetStatusText(text);
 }
 
 void CJavaPrefsSync::syncSip(const CPreferences& prefs) {

@@ -16,8 +16,7 @@ class CPreferences;
 
 extern const char* const kInternetSettingsKey;  // "Software\Microsoft\...\Internet Settings"
 
-// Sets the process status text. Until the frame's status buffer is wired in, the owner may
-// pass nothing; the text is then only recorded.
+// Sets the process status text; by default the shared status buffer's SetStatusText.
 using StatusTextSetter = std::function<void(const std::string&)>;
 // Repairs the access list of a key under HKEY_CURRENT_USER; true when the key is writable now.
 using PermissionRepair = std::function<bool(const std::string& keyPath)>;

@@ -4,6 +4,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/prompt.h"
+#include "tray/app/status_text.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/preferences.h"
 #include "tray/settings/test_log_capture.h"
@@ -169,6 +170,12 @@ TEST_F(JavaPrefsSyncTest, UserSyncWritesTheAccountUnencoded) {
     registry_->DenyAccess(RegRoot::CurrentUser, user);
     EXPECT_FALSE(sync_.syncUser(prefs_));
     EXPECT_EQ(std::vector<std::string>{"Disabled: could not set user parameters"}, statusTexts_);
+
+    // Without a setter of its own the text goes to the shared status buffer.
+    SetStatusText("");
+    CJavaPrefsSync plain;
+    EXPECT_FALSE(plain.syncUser(prefs_));
+    EXPECT_EQ("Disabled: could not set user parameters", GetStatusText());
 }
 
 TEST_F(JavaPrefsSyncTest, InternetSettingsRootIsTheMachineOnlyWhenItConfiguresSomething) {
