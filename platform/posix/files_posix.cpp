@@ -57,6 +57,12 @@ long RenameFile(const std::string& from, const std::string& to) {
 }
 long LastFileError() { return t_lastError; }
 
+FILE* OpenFile(const std::string& path, const char* mode) {
+    FILE* f = std::fopen(NativePath(path).c_str(), mode);
+    if (!f) t_lastError = FromErrno(errno);
+    return f;
+}
+
 std::string ProgramPath() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);

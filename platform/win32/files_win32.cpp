@@ -1,3 +1,4 @@
+#include <share.h>
 #include <windows.h>
 
 #include "platform/errors.h"
@@ -32,6 +33,16 @@ long RenameFile(const std::string& from, const std::string& to) {
     return Result(MoveFileW(Widen(from).c_str(), Widen(to).c_str()));
 }
 long LastFileError() { return t_lastError; }
+
+FILE* OpenFile(const std::string& path, const char* mode) {
+    SetLastError(0);
+    FILE* f = _wfsopen(Widen(path).c_str(), Widen(mode).c_str(), _SH_DENYNO);
+    if (!f) {
+        DWORD e = GetLastError();
+        t_lastError = e ? static_cast<long>(e) : kErrFileNotFound;
+    }
+    return f;
+}
 
 std::string ProgramPath() {
     wchar_t buf[MAX_PATH * 2];
