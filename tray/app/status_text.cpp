@@ -19,7 +19,9 @@ void StoreLocked(const std::string& text) {
     g_status[cut.size()] = '\0';
 }
 
-void Post() { PostToMain(kMsgSetMessageString, kIdMessageStringParam, 0); }
+void Post() {
+    PostToMain(kMsgSetMessageString, kIdMessageStringParam, 0);
+}
 
 }  // namespace
 

@@ -13,7 +13,7 @@ namespace corv {
 namespace {
 
 class StatusTextTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         SetMainPoster(&poster_);
         SetStatusText("");

@@ -8,7 +8,9 @@ namespace corv {
 
 namespace {
 
-std::string Text(const char* s) { return s ? s : ""; }
+std::string Text(const char* s) {
+    return s ? s : "";
+}
 
 // A failure here must never unwind into the Java thread that called.
 template <typename F>

@@ -11,7 +11,7 @@
 namespace corv {
 
 class CGuiListener : public CJniListener {
-public:
+  public:
     static constexpr size_t kTextSize = 256;  // balloon title and message, with terminating zero
     enum BalloonKind { kInfo = 1, kWarning = 2, kError = 3 };
 
@@ -44,7 +44,7 @@ public:
     int GetSipPort() const { return sipPort_.load(); }
     int GetSocksPort() const { return socksPort_.load(); }
 
-private:
+  private:
     void StoreBalloon(const char* title, const char* message, int kind);
 
     mutable std::mutex balloonMutex_;  // title, message and kind change together

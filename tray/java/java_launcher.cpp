@@ -2,6 +2,7 @@
 
 #include <jni.h>
 
+#include <initializer_list>
 #include <vector>
 
 #include "platform/dynlib.h"
@@ -9,6 +10,7 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/system.h"
+#include "platform/text.h"
 #include "tray/app/log_file.h"
 #include "tray/app/messages.h"
 #include "tray/app/status_text.h"
@@ -31,7 +33,9 @@ const char kAddressPrefix[] = "-DactiveAddress=";
 
 using CreateJavaVmFn = jint(JNICALL*)(JavaVM**, void**, void*);
 
-void Queue(const std::string& text) { JavaLogQueue().Push(text); }
+void Queue(const std::string& text) {
+    JavaLogQueue().Push(text);
+}
 
 void PostLogIfUnread() {
     if (JavaLogQueue().HasUnread()) PostToMain(kMsgJavaLog);
@@ -100,7 +104,9 @@ std::string BuildClassPath(const std::string& home, const std::string& classPath
 
 JavaLauncher::JavaLauncher(JavaLaunchHost* host) : host_(host) {}
 
-JavaLauncher::~JavaLauncher() { Stop(true); }
+JavaLauncher::~JavaLauncher() {
+    Stop(true);
+}
 
 long JavaLauncher::Start(unsigned parameter, const JavaLaunchSettings& settings) {
     if (IsRunning()) return kErrAlreadyExists;
@@ -163,7 +169,8 @@ bool JavaLauncher::Launch() {
         }
 
         std::vector<JavaVMOption> options;
-        for (const std::string* o : {&classPathOption, &addressOption, &idOption}) {
+        for (const std::string* o : std::initializer_list<const std::string*>{
+                 &classPathOption, &addressOption, &idOption}) {
             if (o == &idOption && idOption.empty()) break;
             JavaVMOption opt{};
             opt.optionString = const_cast<char*>(o->c_str());
@@ -246,7 +253,8 @@ bool JavaLauncher::Launch() {
 
         // 11: the address the client uses.
         try {
-            jmethodID sync = env->GetStaticMethodID(mainClass, "syncaddress", "()Ljava/lang/String;");
+            jmethodID sync =
+                env->GetStaticMethodID(mainClass, "syncaddress", "()Ljava/lang/String;");
             if (!sync) {
                 env->ExceptionClear();  // NoSuchMethodError: the method is optional
                 Queue("Could not find Java syncaddress method\n");
@@ -267,8 +275,9 @@ bool JavaLauncher::Launch() {
                 if (host_) host_->SetJavaLocalAddress(local);
             }
         } catch (...) {
-            Queue("Internal error(ignored): Caught exception while calling java method "
-                  "syncaddress()\n");
+            Queue(
+                "Internal error(ignored): Caught exception while calling java method "
+                "syncaddress()\n");
         }
 
         // 12-13

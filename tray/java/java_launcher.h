@@ -23,7 +23,7 @@ constexpr size_t kOptionSize = 100;
 
 // What the launcher needs from its owner; called on the launcher thread.
 class JavaLaunchHost {
-public:
+  public:
     virtual ~JavaLaunchHost() = default;
     // The local address for the Java client, waiting at most waitMs for the network.
     virtual std::string GetActiveAddress(unsigned waitMs) = 0;
@@ -35,10 +35,10 @@ public:
 
 // Preferences and start values, taken on the main thread when the launcher starts.
 struct JavaLaunchSettings {
-    std::string home;       // preference Home
-    std::string classPath;  // preference classpath
+    std::string home;                                           // preference Home
+    std::string classPath;                                      // preference classpath
     std::string mainClass = "corvane.proxyclient.ProxyClient";  // preference MainClass
-    std::string clientId;   // "/id:<value>"; empty when none
+    std::string clientId;                                       // "/id:<value>"; empty when none
     std::string jvmLibrary = kDefaultJvmLibrary;
 };
 
@@ -52,7 +52,7 @@ bool UpdatePath(const std::string& jvmFolder);
 std::string BuildClassPath(const std::string& home, const std::string& classPath);
 
 class JavaLauncher : public WorkerThread {
-public:
+  public:
     explicit JavaLauncher(JavaLaunchHost* host);  // host not owned
     ~JavaLauncher() override;                     // Stop(true)
 
@@ -66,10 +66,10 @@ public:
     unsigned Parameter() const { return parameter_; }
     unsigned ThreadId() const { return threadId_.load(); }
 
-protected:
+  protected:
     unsigned Run() override;
 
-private:
+  private:
     bool Launch();
 
     JavaLaunchHost* host_;
