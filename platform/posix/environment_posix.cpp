@@ -11,11 +11,16 @@ namespace corv {
 
 long SetEnv(const std::string& name, const std::string& value) {
     if (name.empty() || name.find('=') != std::string::npos) return kErrInvalidParameter;
-    return setenv(name.c_str(), value.c_str(), 1) == 0 ? kOk : 1000 + errno;
+    if (setenv(name.c_str(), value.c_str(), 1) != 0) return 1000 + errno;
+    return kOk;
 }
 
-const char* PathListSeparator() { return ":"; }
+const char* PathListSeparator() {
+    return ":";
+}
 
-unsigned CurrentThreadId() { return static_cast<unsigned>(syscall(SYS_gettid)); }
+unsigned CurrentThreadId() {
+    return static_cast<unsigned>(syscall(SYS_gettid));
+}
 
 }  // namespace corv

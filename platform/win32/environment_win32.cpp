@@ -14,8 +14,12 @@ long SetEnv(const std::string& name, const std::string& value) {
     return kOk;
 }
 
-const char* PathListSeparator() { return ";"; }
+const char* PathListSeparator() {
+    return ";";
+}
 
-unsigned CurrentThreadId() { return static_cast<unsigned>(GetCurrentThreadId()); }
+unsigned CurrentThreadId() {
+    return static_cast<unsigned>(GetCurrentThreadId());
+}
 
 }  // namespace corv
