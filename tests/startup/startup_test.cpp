@@ -11,7 +11,7 @@ const char* const kPrefs = "SOFTWARE\\Velmora\\Corvane\\Preferences";
 const char* const kLogger = "Software\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Logger";
 
 class StartupTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ClearFixtures(); }
     void TearDown() override { ClearFixtures(); }
 
@@ -65,7 +65,8 @@ TEST_F(StartupTest, RotationKeepsCountFilesAndRemovesLeftovers) {
     SetString(HKEY_CURRENT_USER, kLogger, "log/File/Count", "3");
     CreateDirectoryA((tray.Home() + "\\logs").c_str(), nullptr);
     for (int i = 0; i <= 6; ++i)
-        WriteFile(tray.Home() + "\\logs\\start" + std::to_string(i) + ".log", "[old " + std::to_string(i) + "]");
+        WriteFile(tray.Home() + "\\logs\\start" + std::to_string(i) + ".log",
+                  "[old " + std::to_string(i) + "]");
     std::string log = RunOnce(tray);
     EXPECT_TRUE(Has(log, "Preferences:\n"));
     EXPECT_EQ("[old 0]", tray.ReadLog("logs\\start1.log"));
@@ -104,7 +105,7 @@ TEST_F(StartupTest, BadValuesKeepDefaultsAndTheProgramRuns) {
     SetString(HKEY_CURRENT_USER, kPrefs, "Home", tray.Home());
     SetString(HKEY_CURRENT_USER, kPrefs, "HttpProxyAddress", std::string(5000, 'h'));
     SetString(HKEY_CURRENT_USER, kPrefs, "LaunchAtStartup", "0");  // wrong type
-    SetDword(HKEY_CURRENT_USER, kPrefs, "SyncMode", 7);             // wrong type
+    SetDword(HKEY_CURRENT_USER, kPrefs, "SyncMode", 7);            // wrong type
     SetString(HKEY_CURRENT_USER, kLogger, "log/File/Count", "many");
     std::string log = RunOnce(tray);
     EXPECT_TRUE(Has(log, "--- HttpProxyAddress      = \n")) << log;
@@ -117,7 +118,8 @@ TEST_F(StartupTest, MissingHomeAndUnwritableLogFolderAreReportedAndTheProgramRun
         SetString(HKEY_CURRENT_USER, kPrefs, "Home", "C:\\no\\such\\home");
         RunOnce(tray);  // window shows, closes cleanly
         EXPECT_TRUE(Has(tray.Output(), "Create log dir failed, reason: 0x3")) << tray.Output();
-        EXPECT_TRUE(Has(tray.Output(), "Could not create log file: C:\\no\\such\\home\\logs\\start0.log"));
+        EXPECT_TRUE(
+            Has(tray.Output(), "Could not create log file: C:\\no\\such\\home\\logs\\start0.log"));
     }
     {
         TrayProcess tray("logsfile");
@@ -126,6 +128,25 @@ TEST_F(StartupTest, MissingHomeAndUnwritableLogFolderAreReportedAndTheProgramRun
         RunOnce(tray);
         EXPECT_TRUE(Has(tray.Output(), "file exists and is not a directory")) << tray.Output();
     }
+}
+
+TEST_F(StartupTest, ASecondInstanceIsRefusedUnlessItSynchronisesNothingWithDynamicPorts) {
+    TrayProcess first("first"), second("second");
+    SetString(HKEY_CURRENT_USER, kPrefs, "Home", first.Home());
+    ASSERT_TRUE(first.Start());
+    HWND w = first.WaitForWindow("Corvane");
+    ASSERT_NE(nullptr, w);
+
+    ASSERT_TRUE(second.Start());
+    EXPECT_EQ("Corvane is already running!", second.AnswerMessageBox());
+    EXPECT_EQ(0, second.WaitForExit(15000));
+
+    SetString(HKEY_CURRENT_USER, kPrefs, "DoNotSync", "1");
+    ASSERT_TRUE(second.Start());
+    EXPECT_NE(nullptr, second.WaitForWindow("Corvane"));
+    EXPECT_TRUE(second.Running());
+    second.Kill();
+    EXPECT_EQ(0, first.CloseAndWait(w));
 }
 
 }  // namespace

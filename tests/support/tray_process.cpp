@@ -21,7 +21,8 @@ std::string DecodeLog(const std::string& bytes) {
         unsigned char c = static_cast<unsigned char>(bytes[i]);
         if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
         // Bytes whose scrambled value would be a line end were stored unchanged.
-        if (scrambled && c != '\n' && c != '\r' && c != ('\n' ^ 0x47) && c != ('\r' ^ 0x47)) c ^= 0x47;
+        if (scrambled && c != '\n' && c != '\r' && c != ('\n' ^ 0x47) && c != ('\r' ^ 0x47))
+            c ^= 0x47;
         out += static_cast<char>(c);
     }
     return out;
@@ -107,6 +108,37 @@ bool TrayProcess::Running() {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{process_.dwProcessId, nullptr};
+    for (unsigned waited = 0; waited <= timeoutMs && Running(); waited += 50) {
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                wchar_t cls[64];
+                GetClassNameW(w, cls, 64);
+                if (pid == s->pid && std::wstring(cls) == L"#32770") s->found = w;
+                return s->found == nullptr;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            wchar_t text[512] = L"";
+            // The box exists a moment before its text does.
+            if (GetDlgItemTextW(search.found, 0xFFFF, text, 512) > 0) {
+                PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+                return Narrow(text);
+            }
+            search.found = nullptr;
+        }
+        Sleep(50);
+    }
+    return std::string();
+}
+
 void TrayProcess::Kill() {
     TerminateProcess(process_.hProcess, 99);
     WaitForSingleObject(process_.hProcess, 5000);
@@ -123,7 +155,8 @@ std::string TrayProcess::Output() const {
     return bytes;
 }
 
-void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& value) {
+void SetString(HKEY root, const std::string& key, const std::string& name,
+               const std::string& value) {
     HKEY k;
     if (RegCreateKeyExW(root, Widen(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr))
         return;

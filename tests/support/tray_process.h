@@ -16,7 +16,7 @@ std::string WindowsPathOf(const std::string& unixPath);
 std::string DecodeLog(const std::string& bytes);
 
 class TrayProcess {
-public:
+  public:
     // Makes a fresh Home folder holding corvtray.exe.
     explicit TrayProcess(const std::string& name);
     ~TrayProcess();
@@ -31,19 +31,22 @@ public:
     int WaitForExit(unsigned timeoutMs);
     bool Running();
     void Kill();
+    // Waits for a message box of this process; answers it with OK and returns its text.
+    std::string AnswerMessageBox(unsigned timeoutMs = 15000);
     // The decoded text of a log file under Home ("logs\\start0.log" ...), empty if missing.
     std::string ReadLog(const std::string& relative = "logs\\start0.log") const;
     // Everything the program printed to standard output.
     std::string Output() const;
 
-private:
+  private:
     std::string home_;
     std::string outputFile_;
     PROCESS_INFORMATION process_ = {};
 };
 
 // Registry fixtures under HKCU/HKLM, removed again by ClearFixtures.
-void SetString(HKEY root, const std::string& key, const std::string& name, const std::string& value);
+void SetString(HKEY root, const std::string& key, const std::string& name,
+               const std::string& value);
 void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
 void DeleteKeyTree(HKEY root, const std::string& key);
 void ClearFixtures();
