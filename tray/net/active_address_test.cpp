@@ -5,11 +5,11 @@
 #include "platform/loopback_listener.h"
 #include "platform/memory_registry.h"
 #include "platform/scripted_network.h"
+#include "tray/app/log_capture.h"
 #include "tray/net/local_host.h"
 #include "tray/net/test_hosts_file.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/preferences.h"
-#include "tray/settings/test_log_capture.h"
 
 namespace corv {
 namespace {
@@ -48,12 +48,12 @@ class ProbeTest : public ::testing::Test {
 TEST_F(ProbeTest, UdpProbeReportsTheLocalAddressOrWhyNot) {
     net_.Route(SocketKind::Udp, "10.9.0.1", 80, "10.0.0.5");
     {
-        TestLogCapture log;
+        ScopedLogCapture log;
         EXPECT_EQ("10.0.0.5", probeUDP("tunnel.test", 80));
         EXPECT_EQ("Probing address tunnel.test:80 using UDP\nLocal active address is 10.0.0.5\n",
                   log.Text());
     }
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("", probeUDP("nowhere.test", 80));
     EXPECT_EQ("", probeUDP("other.test", 443));
     net_.FailLocalName("10.9.0.1", 10022);
@@ -77,12 +77,12 @@ TEST_F(ProbeTest, UdpProbeReportsTheLocalAddressOrWhyNot) {
 TEST_F(ProbeTest, TcpProbeReportsTheLocalAddressOrWhyNot) {
     net_.Route(SocketKind::Tcp, "10.9.0.1", 443, "10.0.0.5");
     {
-        TestLogCapture log;
+        ScopedLogCapture log;
         EXPECT_EQ("10.0.0.5", probeTCP("tunnel.test", 443));
         EXPECT_EQ("Probing address tunnel.test:443 using TCP\nLocal active address is 10.0.0.5\n",
                   log.Text());
     }
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("", probeTCP("nowhere.test", 80));
     EXPECT_EQ("", probeTCP("tunnel.test", 80));
     net_.FailLocalName("10.9.0.1", 10022);
@@ -136,7 +136,7 @@ TEST_F(ProbeTest, HintPortsOutsideTheRangeBecome80) {
 TEST_F(ProbeTest, FixedModeReturnsTheFixedAddressWithoutProbing) {
     prefs_.SetSyncMode("FIXED");
     prefs_.SetLocalIpAddress("172.16.0.9");  // not a local address: taken anyway
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("172.16.0.9", Choose());
     EXPECT_EQ("Using fixed addr: \n", log.Text());
     EXPECT_EQ(0, net_.StartupCalls());
@@ -148,7 +148,7 @@ TEST_F(ProbeTest, FixedModeReturnsTheFixedAddressWithoutProbing) {
 
 TEST_F(ProbeTest, UsableUdpResultEndsTheChoice) {
     net_.Route(SocketKind::Udp, "10.9.1.1", 80, "10.0.0.5");
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("10.0.0.5", Choose());
     EXPECT_EQ(
         "GetActiveAddress: Local addresses are: \n"
@@ -165,7 +165,7 @@ TEST_F(ProbeTest, UsableUdpResultEndsTheChoice) {
 TEST_F(ProbeTest, UnusableUdpResultsFallToTcp) {
     net_.Route(SocketKind::Udp, "10.9.1.1", 0, "10.0.0.77");  // not this machine's
     net_.Route(SocketKind::Tcp, "10.9.1.1", 443, "10.0.0.5");
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("10.0.0.5", Choose());
     std::string text = log.Text();
     EXPECT_NE(std::string::npos, text.find("probeUDP returned: 10.0.0.77\n"));
@@ -182,7 +182,7 @@ TEST_F(ProbeTest, ZeroAndLoopbackResultsAreNotUsable) {
 }
 
 TEST_F(ProbeTest, NoNetworkWaitsOnceThenTakesTheFirstLocalAddress) {
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("10.0.0.5", Choose(5000));
     EXPECT_EQ(std::vector<unsigned>{5000}, waits_);
     std::string text = log.Text();
@@ -198,7 +198,7 @@ TEST_F(ProbeTest, OnlyLoopbackOrNothingEndsIn127001) {
     EXPECT_EQ("127.0.0.1", Choose());
 
     net_.AddHost("desk", {});
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("127.0.0.1", Choose());
     EXPECT_NE(std::string::npos, log.Text().find("\nFound no local ip addr, using 127.0.0.1\n"));
 }
@@ -206,7 +206,7 @@ TEST_F(ProbeTest, OnlyLoopbackOrNothingEndsIn127001) {
 TEST_F(ProbeTest, UnknownHostNameEndsIn127001) {
     net_.SetHostName("", 10093);
     net_.Route(SocketKind::Udp, "10.9.1.1", 0, "10.0.0.5");
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("127.0.0.1", Choose());
     std::string text = log.Text();
     EXPECT_NE(std::string::npos, text.find("Probing address 10.9.1.1:80 using UDP\n"));
@@ -217,7 +217,7 @@ TEST_F(ProbeTest, ResultOutsideTheHostTableAfterTheProbesIs127001) {
     // The host entry changes between the probes and the final check.
     net_.Route(SocketKind::Udp, "10.9.1.1", 0, "10.0.0.77");
     net_.AddHost("desk", {"0.0.0.1"});
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ("127.0.0.1", Choose());
     EXPECT_NE(std::string::npos, log.Text().find("\nFound no local ip addr, using 127.0.0.1\n"));
 }

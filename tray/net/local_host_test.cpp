@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/scripted_network.h"
+#include "tray/app/log_capture.h"
 #include "tray/net/test_hosts_file.h"
-#include "tray/settings/test_log_capture.h"
 
 namespace corv {
 namespace {
@@ -18,7 +18,7 @@ TEST_F(LocalHostTest, StartsVersion20AndLearnsNameAndPrimaryAddress) {
     net_.SetHostName("desk");
     net_.AddHost("desk", {"10.0.0.5", "192.168.1.9"});
     {
-        TestLogCapture log;
+        ScopedLogCapture log;
         CLocalHost host;
         EXPECT_TRUE(host.IsStarted());
         EXPECT_EQ(kSocketsVersion20, net_.LastRequestedVersion());
@@ -32,7 +32,7 @@ TEST_F(LocalHostTest, StartsVersion20AndLearnsNameAndPrimaryAddress) {
 
 TEST_F(LocalHostTest, AnotherVersionIsReleasedAndRefused) {
     net_.SetStartup(0, 0x0101);
-    TestLogCapture log;
+    ScopedLogCapture log;
     {
         CLocalHost host;
         EXPECT_FALSE(host.IsStarted());
@@ -47,7 +47,7 @@ TEST_F(LocalHostTest, AnotherVersionIsReleasedAndRefused) {
 
 TEST_F(LocalHostTest, FailedStartupIsNotReleased) {
     net_.SetStartup(10091);  // WSASYSNOTREADY
-    TestLogCapture log;
+    ScopedLogCapture log;
     { CLocalHost host; }
     EXPECT_EQ(0, net_.CleanupCalls());
     EXPECT_EQ("Error: Could not initialize winsock\n", log.Text());
@@ -56,7 +56,7 @@ TEST_F(LocalHostTest, FailedStartupIsNotReleased) {
 TEST_F(LocalHostTest, UnknownNameAndAddressAreLogged) {
     net_.SetHostName("", 10093);
     {
-        TestLogCapture log;
+        ScopedLogCapture log;
         CLocalHost host;
         EXPECT_EQ("Not available", host.GetHostName());
         EXPECT_EQ("", host.GetPrimaryAddress());
@@ -66,7 +66,7 @@ TEST_F(LocalHostTest, UnknownNameAndAddressAreLogged) {
     net_.SetHostName("desk");
     net_.FailLookup("desk", kSockErrHostNotFound);
     net_.SetCleanupResult(10093);
-    TestLogCapture log;
+    ScopedLogCapture log;
     {
         CLocalHost host;
         EXPECT_EQ("desk", host.GetHostName());
@@ -85,7 +85,7 @@ TEST_F(LocalHostTest, HostTableQueries) {
     net_.FailLookup("gone", kSockErrHostNotFound);
     CLocalHost host;
 
-    TestLogCapture log;
+    ScopedLogCapture log;
     host.LogLocalAddresses("desk");
     EXPECT_TRUE(host.IsInLocalHostTable("desk", "192.168.1.9"));
     EXPECT_FALSE(host.IsInLocalHostTable("desk", "192.168.1.90"));

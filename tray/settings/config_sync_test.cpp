@@ -4,10 +4,10 @@
 
 #include "platform/memory_registry.h"
 #include "platform/prompt.h"
+#include "tray/app/log_capture.h"
 #include "tray/app/status_text.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/preferences.h"
-#include "tray/settings/test_log_capture.h"
 
 namespace corv {
 namespace {
@@ -102,7 +102,7 @@ TEST_F(JavaPrefsSyncTest, CommonSettingsSkipEquivalentListsAndWriteNewOnes) {
     Put(RegRoot::CurrentUser, kTunnel, "proxy/Server/Addresses",
         EncodeJavaPrefsName("t2.example,t3.example,T1.EXAMPLE"));
     {
-        TestLogCapture log;
+        ScopedLogCapture log;
         sync_.syncAllUsersCommonSettings(prefs_);
         EXPECT_EQ(
             "syncAllUsersCommonSettings\n"
@@ -116,7 +116,7 @@ TEST_F(JavaPrefsSyncTest, CommonSettingsSkipEquivalentListsAndWriteNewOnes) {
 
     prefs_.SetProxyServerAddresses("t1.example,t4.example");
     prefs_.SetExternalSipAddress("sip.example");
-    TestLogCapture log;
+    ScopedLogCapture log;
     sync_.syncAllUsersCommonSettings(prefs_);
     EXPECT_EQ(
         "syncAllUsersCommonSettings\n"
@@ -132,7 +132,7 @@ TEST_F(JavaPrefsSyncTest, CommonSettingsSkipEquivalentListsAndWriteNewOnes) {
 
 TEST_F(JavaPrefsSyncTest, CommonSettingsStopEarlyWithTheirReasons) {
     {
-        TestLogCapture log;
+        ScopedLogCapture log;
         sync_.syncAllUsersCommonSettings(prefs_);
         EXPECT_EQ(
             "syncAllUsersCommonSettings\n"
@@ -141,7 +141,7 @@ TEST_F(JavaPrefsSyncTest, CommonSettingsStopEarlyWithTheirReasons) {
     }
     prefs_.SetProxyServerPort("443");
     {
-        TestLogCapture log;
+        ScopedLogCapture log;
         sync_.syncAllUsersCommonSettings(prefs_);
         EXPECT_EQ(
             "syncAllUsersCommonSettings\n"
@@ -149,7 +149,7 @@ TEST_F(JavaPrefsSyncTest, CommonSettingsStopEarlyWithTheirReasons) {
             log.Text());
     }
     registry_->DenyAccess(RegRoot::CurrentUser, kTunnel);
-    TestLogCapture log;
+    ScopedLogCapture log;
     sync_.syncAllUsersCommonSettings(prefs_);
     EXPECT_EQ(
         "syncAllUsersCommonSettings\n"
@@ -203,7 +203,7 @@ TEST_F(JavaPrefsSyncTest, AutoDetectionCopiesTheSystemSettings) {
     prefs_.SetAutoDetection(1);
     prefs_.SetProxyAuth("Basic dXNlcjpwYXNz");
 
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_TRUE(sync_.syncHttpProxy(prefs_));
     std::string text = log.Text();
     EXPECT_NE(
@@ -240,7 +240,7 @@ TEST_F(JavaPrefsSyncTest, AutoDetectionWithTheProxyOffLeavesNoProxyValues) {
     prefs_.SetAutoDetection(1);
     prefs_.SetProxyAuth("secret");
 
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_TRUE(sync_.syncHttpProxy(prefs_));
     EXPECT_EQ(std::string::npos, log.Text().find("proxyAuth"));  // nothing configured
     RegKey tunnel;
@@ -441,7 +441,7 @@ TEST_F(JavaPrefsSyncSystemRegistryTest, TreeLayoutAndEncodingInTheRegistry) {
 
     // Read back decoded, the stored list is the one just written: nothing to do.
     prefs_.SetProxyServerAddresses("t2.example,t1.example");
-    TestLogCapture log;
+    ScopedLogCapture log;
     sync_.syncAllUsersCommonSettings(prefs_);
     EXPECT_NE(std::string::npos, log.Text().find("Equivalent lists"));
 }

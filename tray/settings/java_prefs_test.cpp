@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory_registry.h"
+#include "tray/app/log_capture.h"
 #include "tray/settings/preferences.h"
-#include "tray/settings/test_log_capture.h"
 
 namespace corv {
 namespace {
@@ -47,7 +47,7 @@ class JavaKeyTest : public ::testing::Test {
 TEST_F(JavaKeyTest, SetStoresAndLogsTheEncodedFormButMasksCredentials) {
     JavaKey key;
     ASSERT_EQ(kOk, key.Create(RegRoot::CurrentUser, kJavaTunnelNode));
-    TestLogCapture log;
+    ScopedLogCapture log;
     EXPECT_EQ(kOk, key.SetStringValue("httpProxyAddress", "Proxy/A"));
     EXPECT_EQ(kOk, key.SetStringValue("proxyAuth", "Basic Secret"));
     EXPECT_EQ(kOk, key.SetStringValue("proxyAuth", ""));
@@ -73,7 +73,7 @@ TEST_F(JavaKeyTest, QueryReadsTheStoredFormAndLeavesTheBufferAloneOnFailure) {
     key.Raw().SetString("tcp/Port", std::string(2048, '1'));
     key.Raw().SetString("socks/Port", std::string(2047, '2'));
 
-    TestLogCapture log;
+    ScopedLogCapture log;
     std::string out = "initial";
     EXPECT_EQ(kOk, key.QueryStringValue("externalSipAddress", &out));
     EXPECT_EQ("/Sip./Example", out);
