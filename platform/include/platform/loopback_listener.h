@@ -20,7 +20,7 @@ class LoopbackListener {
   private:
     intptr_t socket_ = -1;
     int port_ = 0;
-    bool started_ = false;  // the sockets layer was started for this listener
+    [[maybe_unused]] bool started_ = false;  // Windows: the sockets layer was started here
 };
 
 }  // namespace corv
