@@ -19,6 +19,7 @@ std::string ErrorText(long code) {
         case 3: return "The system cannot find the path specified.";
         case 5: return "Access is denied.";
         case 13: return "The data is invalid.";
+        case 50: return "The request is not supported.";
         case 87: return "The parameter is incorrect.";
         case 122: return "The data area passed to a system call is too small.";
         case 183: return "Cannot create a file when that file already exists.";
