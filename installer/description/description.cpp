@@ -4,6 +4,7 @@
 
 #include "installer/sys/file_util.h"
 #include "installer/sys/system_info.h"
+#include "installer/sys/text_util.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -36,8 +37,7 @@ const char* FileKindName(FileKind kind) {
 bool FileItem::IsLibrary() const {
     if (kind != FileKind::File) return false;
     size_t dot = path.find_last_of(".\\/");
-    return dot != std::string::npos && path[dot] == '.' &&
-           EqualsNoCase(path.substr(dot + 1), "dll");
+    return dot != std::string::npos && path[dot] == '.' && NoCase(path.substr(dot + 1), "dll");
 }
 
 bool ScriptItem::operator==(const ScriptItem& o) const {
@@ -49,13 +49,11 @@ bool ScriptItem::operator==(const ScriptItem& o) const {
 
 bool PageText::IsEnabled() const {
     if (enable.empty()) return true;
-    return EqualsNoCase(enable, "yes") || EqualsNoCase(enable, "true") ||
-           EqualsNoCase(enable, "on");
+    return NoCase(enable, "yes") || NoCase(enable, "true") || NoCase(enable, "on");
 }
 
 bool ReleaseInfo::ShowCompleteOptions() const {
-    return !(EqualsNoCase(displayCompleteOptions, "no") ||
-             EqualsNoCase(displayCompleteOptions, "false"));
+    return !(NoCase(displayCompleteOptions, "no") || NoCase(displayCompleteOptions, "false"));
 }
 
 std::string ReleaseInfo::TargetHkey() const {
@@ -81,25 +79,26 @@ bool AddRemoveInfo::operator==(const AddRemoveInfo& o) const {
            displayVersion == o.displayVersion;
 }
 
-std::string ExpandPlaceholders(const std::string& text, const PlaceholderLookup& lookup) {
+std::string ExpandPlaceholders(std::string_view text, const PlaceholderLookup& lookup) {
     size_t dollar = text.find('$');
-    if (dollar == std::string::npos) return text;
+    if (dollar == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size() + 32);
     size_t pos = 0;
-    while (dollar != std::string::npos) {
-        out.append(text, pos, dollar - pos);
+    while (dollar != std::string_view::npos) {
+        out.append(text.substr(pos, dollar - pos));
         size_t end = dollar + 1;
         while (end < text.size() && IsNameChar(text[end])) ++end;
         std::string value;
-        if (end > dollar + 1 && lookup(text.substr(dollar + 1, end - dollar - 1), &value))
+        if (end > dollar + 1 &&
+            lookup(std::string(text.substr(dollar + 1, end - dollar - 1)), &value))
             out += value;
         else
-            out.append(text, dollar, end - dollar);
+            out.append(text.substr(dollar, end - dollar));
         pos = end;
         dollar = text.find('$', pos);
     }
-    out.append(text, pos, std::string::npos);
+    out.append(text.substr(pos));
     return out;
 }
 
@@ -119,17 +118,17 @@ PlaceholderLookup SystemPlaceholders() {
             {"StartupFolderUser", ShellFolder::Startup, false},
             {"StartupFolderAll", ShellFolder::Startup, true},
         };
-        if (EqualsNoCase(name, "UninstallString")) return false;  // known only to the job
-        if (EqualsNoCase(name, "PWD")) {
+        if (NoCase(name, "UninstallString")) return false;  // known only to the job
+        if (NoCase(name, "PWD")) {
             *value = CurrentFolder();
-        } else if (EqualsNoCase(name, "TEMP")) {
+        } else if (NoCase(name, "TEMP")) {
             *value = TempFolder();
-        } else if (EqualsNoCase(name, "ProgramFilesFolder")) {
+        } else if (NoCase(name, "ProgramFilesFolder")) {
             *value = GetProgramFilesDir();
         } else {
             bool folder = false;
             for (const auto& f : kFolders) {
-                if (EqualsNoCase(name, f.name)) {
+                if (NoCase(name, f.name)) {
                     *value = GetShellFolder(f.folder, f.allUsers);
                     folder = true;
                     break;
@@ -153,13 +152,13 @@ ReleaseInfo& CInstallConfig::GetRelease() {
 
 const Selectable* CInstallConfig::FindSelectable(const std::string& id) const {
     for (const auto& s : m_selectables)
-        if (EqualsNoCase(s.id, id)) return &s;
+        if (NoCase(s.id, id)) return &s;
     return nullptr;
 }
 
 const PageText* CInstallConfig::FindPage(const std::string& name) const {
     for (const auto& p : m_pages)
-        if (EqualsNoCase(p.name, name)) return &p;
+        if (NoCase(p.name, name)) return &p;
     return nullptr;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "installer/sys/exceptions.h"
@@ -149,7 +150,7 @@ struct LoadOptions {
 // Replaces each "$Name" (the longest run of letters, digits and underscores) for which
 // `lookup` knows a value; every other "$" stays as written. One pass: values are not expanded
 // again.
-std::string ExpandPlaceholders(const std::string& text, const PlaceholderLookup& lookup);
+std::string ExpandPlaceholders(std::string_view text, const PlaceholderLookup& lookup);
 
 class CInstallConfig {
   public:

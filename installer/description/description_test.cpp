@@ -184,11 +184,13 @@ TEST(DescriptionReaderTest, FormatErrorsNameFileAndLine) {
     EXPECT_THAT(ErrorOf("[Scripts]\nLaunchApp=a|b|keep\n"), HasSubstr("syntax error!"));
 }
 
-TEST(DescriptionReaderTest, LinesOfAThousandBytesAreRefused) {
+TEST(DescriptionReaderTest, OverlongLinesAndNulBytesAreRefused) {
     std::string ok = "[Release]\nProduct=" + std::string(kMaxLineBytes - 8, 'x') + "\n";
     EXPECT_EQ(kMaxLineBytes - 8, Read(ok).GetRelease().product.size());
     std::string tooLong = "[Release]\nVersion=1\nProduct=" + std::string(kMaxLineBytes - 7, 'x');
     EXPECT_THAT(ErrorOf(tooLong), HasSubstr("Line is too long in file: setup.cfg:3"));
+    EXPECT_EQ("Config file is corrupt! \n\nLine holds a NUL byte in file: setup.cfg:2\n",
+              ErrorOf(std::string("[Release]\nProduct=a\0b\n", 21)));
 }
 
 TEST(DescriptionReaderTest, SelectablePrefixNeedsAKnownSelectableAndAllTokens) {
@@ -409,10 +411,11 @@ TEST(DescriptionWriterTest, RoundTripKeepsItemsFlagsAndSelectables) {
 }
 
 TEST(DescriptionWriterTest, RefusesValuesThatWouldReadBackDifferently) {
+    EXPECT_THROW(Read("[Pages]\n").ToText(), CConfigException);  // could never load again
     CInstallConfig c = Read("[Release]\nVersion=1\n");
     c.GetRelease().product = "two\nlines";
     EXPECT_THROW(c.ToText(), CConfigException);
-    c = Read("[RegistryKeys]\nreg=HKLM|k|v|REG_SZ|x\n");
+    c = Read("[Release]\n[RegistryKeys]\nreg=HKLM|k|v|REG_SZ|x\n");
     c.GetRegistryItems()[0].key = CRegistryKey("HKLM", "k", "v", "REG_SZ", "a|b");
     EXPECT_THROW(c.ToText(), CConfigException);
     c.GetRegistryItems()[0].key = CRegistryKey("HKLM", "k", "v", "REG_SZ", "VOID");

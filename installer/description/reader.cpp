@@ -1,9 +1,11 @@
 // The description reader: line classification, sections, items, placeholders and the rules
 // that the command line and the Windows version add.
+#include <cstring>
 #include <unordered_map>
 
 #include "installer/description/description.h"
 #include "installer/sys/system_info.h"
+#include "installer/sys/text_util.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -21,35 +23,39 @@ const char* const kLateNames[] = {"TargetFolder",    "TargetHKEY",
                                   "StartMenuFolder", "StartMenuProgramsFolder",
                                   "DesktopFolder",   "StartupFolder"};
 
-std::string TrimBlanks(const std::string& s) {
+std::string TrimBlanks(std::string_view s) {
     size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return std::string();
+    if (b == std::string_view::npos) return std::string();
     size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
+    return std::string(s.substr(b, e - b + 1));
 }
 
 // "|"-separated fields, each trimmed; `void` stands for an empty field.
-std::vector<std::string> SplitFields(const std::string& value) {
+std::vector<std::string> SplitFields(std::string_view value) {
     std::vector<std::string> fields;
+    fields.reserve(8);
     size_t start = 0;
     for (;;) {
         size_t bar = value.find('|', start);
-        std::string field = TrimBlanks(
-            value.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
-        fields.push_back(std::move(field));
-        if (bar == std::string::npos) break;
+        fields.push_back(TrimBlanks(value.substr(
+            start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
+        if (bar == std::string_view::npos) break;
         start = bar + 1;
     }
     return fields;
 }
 
+void ClearVoid(std::string* f) {
+    if (NoCase(*f, "void")) f->clear();
+}
+
 std::string Field(const std::string& f) {
-    return EqualsNoCase(f, "void") ? std::string() : f;
+    return NoCase(f, "void") ? std::string() : f;
 }
 
 bool StartsTail(const std::string& f, bool registry) {
-    return EqualsNoCase(f, "obsolete") || EqualsNoCase(f, "validsince") ||
-           (registry && EqualsNoCase(f, "ignoreorder"));
+    return NoCase(f, "obsolete") || NoCase(f, "validsince") ||
+           (registry && NoCase(f, "ignoreorder"));
 }
 
 // Item-level format error, turned into a CConfigException with file and line by the reader.
@@ -81,7 +87,12 @@ class ConfigReader {
                     "Config file is corrupt! \n\nLine is too long in file: %s:%d\n\nLines of %u "
                     "bytes and more are not supported.\n",
                     m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
-            Line(content.substr(pos, end - pos), lineNo);
+            // A NUL would cut the text short in every system call that gets it.
+            if (std::memchr(content.data() + pos, '\0', end - pos))
+                throw CConfigException(
+                    Format("Config file is corrupt! \n\nLine holds a NUL byte in file: %s:%d\n",
+                           m_fileName.c_str(), lineNo));
+            Line(std::string_view(content).substr(pos, end - pos), lineNo);
             // CR, LF and CR LF each end one line.
             pos = end;
             if (pos < size && content[pos] == '\r') {
@@ -95,18 +106,18 @@ class ConfigReader {
     }
 
   private:
-    void Line(const std::string& line, int lineNo) {
+    void Line(std::string_view line, int lineNo) {
         if (line.empty() || line[0] == ';') return;
         if (line[0] == '[' && line.back() == ']' && line.size() >= 2) {
             Header(line);
             return;
         }
         size_t eq = line.find('=');
-        if (eq == std::string::npos || eq == 0)
+        if (eq == std::string_view::npos || eq == 0)
             throw CConfigException(Format("Config file is corrupt! \n\nLine is on unknown format "
                                           "in file: %s:%d\n\nline:\n",
                                           m_fileName.c_str(), lineNo) +
-                                   line);
+                                   std::string(line));
         if (m_section == Section::None)
             throw CConfigException(
                 Format("Config file is corrupt! \n\nRelease info is missing in file: %s:%d \n",
@@ -114,7 +125,7 @@ class ConfigReader {
         std::string key = TrimBlanks(line.substr(0, eq));
         std::string value = Expand(line.substr(eq + 1));
         try {
-            if (EqualsNoCase(key, "Selectable"))
+            if (NoCase(key, "Selectable"))
                 SelectableLine(value);
             else
                 KeyLine(key, value, std::string());
@@ -122,20 +133,21 @@ class ConfigReader {
             throw CConfigException(
                 Format("Config file is corrupt! \n\n%s in file: %s:%d\n\nline:\n", e.reason.c_str(),
                        m_fileName.c_str(), lineNo) +
-                line);
+                std::string(line));
         } catch (const CInstallException& e) {
             throw CConfigException(
                 Format("Config file is corrupt! \n\n%s in file: %s:%d\n\nline:\n",
                        e.Message().c_str(), m_fileName.c_str(), lineNo) +
-                line);
+                std::string(line));
         }
     }
 
-    void Header(const std::string& line) {
+    void Header(std::string_view line) {
         size_t b = line.find_first_not_of("[ \t");
         size_t e = line.find_last_not_of("] \t");
-        std::string name =
-            b == std::string::npos || e < b ? std::string() : line.substr(b, e - b + 1);
+        std::string name = b == std::string_view::npos || e < b
+                               ? std::string()
+                               : std::string(line.substr(b, e - b + 1));
         std::string lower = ToLower(name);
         if (lower.find("corvinstall") != std::string::npos) {
             m_section = Section::User;
@@ -158,15 +170,15 @@ class ConfigReader {
         // Any other name leaves the section as it was.
     }
 
-    std::string Expand(const std::string& value) {
+    std::string Expand(std::string_view value) {
         return ExpandPlaceholders(value, [this](const std::string& name, std::string* out) {
             for (const char* late : kLateNames)
-                if (EqualsNoCase(name, late)) return false;
+                if (NoCase(name, late)) return false;
             const ReleaseInfo& r = m_config.m_release;
-            if (EqualsNoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
-            if (EqualsNoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
-            if (EqualsNoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
-            if (EqualsNoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
+            if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
+            if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
+            if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
+            if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
             return m_options.placeholders(name, out);
         });
     }
@@ -187,7 +199,7 @@ class ConfigReader {
         std::string key = TrimBlanks(value.substr(bar1 + 1, bar2 - bar1 - 1));
         std::string rest = value.substr(bar2 + 1);
         if (id.empty() || key.empty() || TrimBlanks(rest).empty()) return;
-        if (EqualsNoCase(key, "Selectable")) return;
+        if (NoCase(key, "Selectable")) return;
         auto it = m_selectableIds.find(ToLower(id));
         if (it == m_selectableIds.end()) return;
         KeyLine(key, rest, id);
@@ -196,7 +208,7 @@ class ConfigReader {
     void KeyLine(const std::string& key, const std::string& value, const std::string& owner) {
         switch (m_section) {
             case Section::User:
-                if (EqualsNoCase(key, "User")) m_config.m_user = TrimBlanks(value);
+                if (NoCase(key, "User")) m_config.m_user = TrimBlanks(value);
                 break;
             case Section::Release:
                 ReleaseLine(key, TrimBlanks(value));
@@ -211,7 +223,7 @@ class ConfigReader {
                 PageLine(key, value);
                 break;
             case Section::Registry:
-                if (EqualsNoCase(key, "reg")) RegistryLine(value, owner);
+                if (NoCase(key, "reg")) RegistryLine(value, owner);
                 break;
             case Section::Files:
                 FileLine(key, value, owner);
@@ -226,55 +238,55 @@ class ConfigReader {
 
     void ReleaseLine(const std::string& key, const std::string& value) {
         ReleaseInfo& r = m_config.m_release;
-        if (EqualsNoCase(key, "PackageType")) {
+        if (NoCase(key, "PackageType")) {
             r.packageType = value;
-        } else if (EqualsNoCase(key, "Company")) {
+        } else if (NoCase(key, "Company")) {
             r.company = value;
             m_haveCompany = true;
-        } else if (EqualsNoCase(key, "Product")) {
+        } else if (NoCase(key, "Product")) {
             r.product = value;
             m_haveProduct = true;
-        } else if (EqualsNoCase(key, "ProcessName")) {
+        } else if (NoCase(key, "ProcessName")) {
             r.processName = value;
             m_haveProcess = true;
-        } else if (EqualsNoCase(key, "Version")) {
+        } else if (NoCase(key, "Version")) {
             r.version = value;
             m_haveVersion = true;
-        } else if (EqualsNoCase(key, "ApplicableSince")) {
+        } else if (NoCase(key, "ApplicableSince")) {
             r.applicableSince = value;
-        } else if (EqualsNoCase(key, "InstallFor")) {
+        } else if (NoCase(key, "InstallFor")) {
             std::vector<std::string> f = SplitFields(value);
-            m_fileInstallFor = EqualsNoCase(f[0], "allusers")    ? InstallFor::AllUsers
-                               : EqualsNoCase(f[0], "onlyforme") ? InstallFor::OnlyForMe
-                                                                 : InstallFor::Unset;
-            m_filePrompt = m_fileInstallFor != InstallFor::Unset && f.size() > 1 &&
-                           EqualsNoCase(f[1], "prompt");
-        } else if (EqualsNoCase(key, "TargetFolder")) {
+            m_fileInstallFor = NoCase(f[0], "allusers")    ? InstallFor::AllUsers
+                               : NoCase(f[0], "onlyforme") ? InstallFor::OnlyForMe
+                                                           : InstallFor::Unset;
+            m_filePrompt =
+                m_fileInstallFor != InstallFor::Unset && f.size() > 1 && NoCase(f[1], "prompt");
+        } else if (NoCase(key, "TargetFolder")) {
             r.targetFolder = value;
-        } else if (EqualsNoCase(key, "Logo")) {
+        } else if (NoCase(key, "Logo")) {
             r.logo = value;
-        } else if (EqualsNoCase(key, "Readme")) {
+        } else if (NoCase(key, "Readme")) {
             r.readme = value;
-        } else if (EqualsNoCase(key, "DisplayCompleteOptions")) {
+        } else if (NoCase(key, "DisplayCompleteOptions")) {
             r.displayCompleteOptions = value;
-        } else if (EqualsNoCase(key, "RegistryRoot")) {
+        } else if (NoCase(key, "RegistryRoot")) {
             r.registryRoot = value;
-        } else if (EqualsNoCase(key, "RegistryInstallLocation")) {
+        } else if (NoCase(key, "RegistryInstallLocation")) {
             r.registryInstallLocation = value;
         }
     }
 
     void AddRemoveLine(const std::string& key, const std::string& value) {
         AddRemoveInfo& a = m_config.m_addRemove;
-        std::string* slot = EqualsNoCase(key, "DisplayName")       ? &a.displayName
-                            : EqualsNoCase(key, "UninstallString") ? &a.uninstallString
-                            : EqualsNoCase(key, "DisplayIcon")     ? &a.displayIcon
-                            : EqualsNoCase(key, "InstallLocation") ? &a.installLocation
-                            : EqualsNoCase(key, "UrlInfoAbout")    ? &a.urlInfoAbout
-                            : EqualsNoCase(key, "Publisher")       ? &a.publisher
-                            : EqualsNoCase(key, "Contact")         ? &a.contact
-                            : EqualsNoCase(key, "DisplayVersion")  ? &a.displayVersion
-                                                                   : nullptr;
+        std::string* slot = NoCase(key, "DisplayName")       ? &a.displayName
+                            : NoCase(key, "UninstallString") ? &a.uninstallString
+                            : NoCase(key, "DisplayIcon")     ? &a.displayIcon
+                            : NoCase(key, "InstallLocation") ? &a.installLocation
+                            : NoCase(key, "UrlInfoAbout")    ? &a.urlInfoAbout
+                            : NoCase(key, "Publisher")       ? &a.publisher
+                            : NoCase(key, "Contact")         ? &a.contact
+                            : NoCase(key, "DisplayVersion")  ? &a.displayVersion
+                                                             : nullptr;
         if (slot) *slot = value;
     }
 
@@ -287,7 +299,7 @@ class ConfigReader {
         s.id = Field(f[0]);
         s.title = f.size() > 1 ? Field(f[1]) : std::string();
         if (s.id.empty() || s.title.empty()) return;
-        s.selected = f.size() > 2 && EqualsNoCase(f[2], "selected");
+        s.selected = f.size() > 2 && NoCase(f[2], "selected");
         m_selectableIds.emplace(ToLower(s.id), m_config.m_selectables.size());
         m_config.m_selectables.push_back(std::move(s));
     }
@@ -305,11 +317,11 @@ class ConfigReader {
             m_config.m_pages.push_back(PageText{name, {}, {}, {}});
             return m_config.m_pages.back();
         };
-        if (EqualsNoCase(attribute, "Header"))
+        if (NoCase(attribute, "Header"))
             slot = &page().header;
-        else if (EqualsNoCase(attribute, "Description"))
+        else if (NoCase(attribute, "Description"))
             slot = &page().description;
-        else if (EqualsNoCase(attribute, "Enable"))
+        else if (NoCase(attribute, "Enable"))
             slot = &page().enable;
         if (slot) *slot = text;
     }
@@ -328,11 +340,11 @@ class ConfigReader {
         ItemFlags flags;
         for (size_t i = positional; i < fields->size(); ++i) {
             const std::string& f = (*fields)[i];
-            if (EqualsNoCase(f, "obsolete")) {
+            if (NoCase(f, "obsolete")) {
                 flags.obsolete = true;
-            } else if (registry && EqualsNoCase(f, "ignoreorder")) {
+            } else if (registry && NoCase(f, "ignoreorder")) {
                 flags.ignoreOrder = true;
-            } else if (EqualsNoCase(f, "validsince")) {
+            } else if (NoCase(f, "validsince")) {
                 if (i + 1 >= fields->size() || Field((*fields)[i + 1]).empty())
                     throw ItemError{"validsince without a version"};
                 flags.validSince = (*fields)[++i];
@@ -340,7 +352,7 @@ class ConfigReader {
             // Other words in the tail carry no meaning and are passed over.
         }
         fields->resize(positional);
-        for (auto& f : *fields) f = Field(f);
+        for (auto& f : *fields) ClearVoid(&f);
         return flags;
     }
 
@@ -351,9 +363,11 @@ class ConfigReader {
         if (f.size() < 2 || f[0].empty() || f[1].empty()) throw ItemError{"syntax error!"};
         if (!IsKnownRootName(f[0])) throw ItemError{"Unknown Registry key: " + f[0]};
         if (f.size() >= 4)
-            item.key = CRegistryKey(f[0], f[1], f[2], f[3], f.size() >= 5 ? f[4] : std::string());
+            item.key = CRegistryKey(std::move(f[0]), std::move(f[1]), std::move(f[2]), f[3],
+                                    f.size() >= 5 ? std::move(f[4]) : std::string());
         else
-            item.key = CRegistryKey(f[0], f[1], f.size() >= 3 ? f[2] : std::string());
+            item.key = CRegistryKey(std::move(f[0]), std::move(f[1]),
+                                    f.size() >= 3 ? std::move(f[2]) : std::string());
         item.selectable = owner;
         m_config.m_registry.push_back(std::move(item));
     }
@@ -361,15 +375,15 @@ class ConfigReader {
     void FileLine(const std::string& key, const std::string& value, const std::string& owner) {
         FileItem item;
         size_t extra = 0;
-        if (EqualsNoCase(key, "file")) {
+        if (NoCase(key, "file")) {
             item.kind = FileKind::File;
             extra = 1;
-        } else if (EqualsNoCase(key, "dir")) {
+        } else if (NoCase(key, "dir")) {
             item.kind = FileKind::Dir;
-        } else if (EqualsNoCase(key, "link")) {
+        } else if (NoCase(key, "link")) {
             item.kind = FileKind::Link;
             extra = 3;
-        } else if (EqualsNoCase(key, "activex")) {
+        } else if (NoCase(key, "activex")) {
             item.kind = FileKind::ActiveX;
         } else {
             return;
@@ -379,19 +393,20 @@ class ConfigReader {
         if (f[0].empty()) throw ItemError{"syntax error!"};
         if (item.kind == FileKind::Link && (f.size() < 2 || f[1].empty()))
             throw ItemError{"syntax error!"};
-        item.path = f[0];
-        item.fields.assign(f.begin() + 1, f.end());
+        item.path = std::move(f[0]);
+        item.fields.assign(std::make_move_iterator(f.begin() + 1),
+                           std::make_move_iterator(f.end()));
         while (!item.fields.empty() && item.fields.back().empty()) item.fields.pop_back();
         item.selectable = owner;
         m_config.m_files.push_back(std::move(item));
     }
 
     static bool ParseMode(const std::string& word, ScriptMode* mode) {
-        if (EqualsNoCase(word, "overwrite"))
+        if (NoCase(word, "overwrite"))
             *mode = ScriptMode::Overwrite;
-        else if (EqualsNoCase(word, "update"))
+        else if (NoCase(word, "update"))
             *mode = ScriptMode::Update;
-        else if (EqualsNoCase(word, "keep"))
+        else if (NoCase(word, "keep"))
             *mode = ScriptMode::Keep;
         else
             return false;
@@ -414,23 +429,23 @@ class ConfigReader {
     void ScriptLine(const std::string& key, const std::string& value, const std::string& owner) {
         ScriptItem item;
         std::vector<std::string> f = SplitFields(value);
-        if (EqualsNoCase(key, "Exec")) {
+        if (NoCase(key, "Exec")) {
             item.kind = ScriptKind::Exec;
             item.flags = TakeFlags(&f, 7, false);
             if (f.size() < 7 || f[0].empty()) throw ItemError{"syntax error!"};
-            item.program = f[0];
-            item.folder = f[1];
-            item.parameters = f[2];
-            item.target = f[3];
-            if (EqualsNoCase(f[4], "show"))
+            item.program = std::move(f[0]);
+            item.folder = std::move(f[1]);
+            item.parameters = std::move(f[2]);
+            item.target = std::move(f[3]);
+            if (NoCase(f[4], "show"))
                 item.show = true;
-            else if (EqualsNoCase(f[4], "hide") || EqualsNoCase(f[4], "hidden"))
+            else if (NoCase(f[4], "hide") || NoCase(f[4], "hidden"))
                 item.show = false;
             else
                 throw ItemError{"Unknown window mode: " + f[4]};
             if (!ParseMode(f[5], &item.mode)) throw ItemError{"Unknown script mode: " + f[5]};
             if (!ParseStamp(f[6], &item.stamp)) throw ItemError{"Invalid time stamp: " + f[6]};
-        } else if (EqualsNoCase(key, "LaunchApp")) {
+        } else if (NoCase(key, "LaunchApp")) {
             item.kind = ScriptKind::LaunchApp;
             item.flags = TakeFlags(&f, 4, false);
             if (f[0].empty() || f.size() == 2 || f.size() == 3) throw ItemError{"syntax error!"};

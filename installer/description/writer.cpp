@@ -1,8 +1,11 @@
 // The installed copy's writer, and the merge of a newer package into it.
-#include <unordered_map>
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
 
 #include "installer/description/description.h"
 #include "installer/sys/inst_log.h"
+#include "installer/sys/text_util.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -18,20 +21,28 @@ struct Unwritable {
     std::string reason;
 };
 
+bool HasOuterBlanks(const std::string& text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return !text.empty() && (blank(text.front()) || blank(text.back()));
+}
+
+// The reader trims values of blanks and ends lines at CR or LF.
 void CheckValue(const std::string& text) {
     if (text.find_first_of("\r\n") != std::string::npos)
         throw Unwritable{"a value holds a line break: " +
                          text.substr(0, text.find_first_of("\r\n"))};
-    if (text != Trim(text))
+    if (HasOuterBlanks(text))
         throw Unwritable{"a value has leading or trailing blanks: \"" + text + "\""};
 }
 
-// A "|" field is also split and checked for keywords on reading.
-void CheckField(const std::string& text) {
+// A "|" field is also split, "void" read as empty, and after the first field a flag word
+// would start the flag tail.
+void CheckField(const std::string& text, bool flagWords = true) {
     CheckValue(text);
     if (text.find('|') != std::string::npos) throw Unwritable{"a field holds \"|\": " + text};
-    if (EqualsNoCase(text, "void") || EqualsNoCase(text, "obsolete") ||
-        EqualsNoCase(text, "validsince") || EqualsNoCase(text, "ignoreorder"))
+    if (NoCase(text, "void") ||
+        (flagWords &&
+         (NoCase(text, "obsolete") || NoCase(text, "validsince") || NoCase(text, "ignoreorder"))))
         throw Unwritable{"a field is a keyword: " + text};
 }
 
@@ -60,7 +71,7 @@ const char* ModeName(ScriptMode mode) {
 
 std::string RegistryFields(const RegistryItem& item) {
     const CRegistryKey& k = item.key;
-    CheckField(k.Root());
+    CheckField(k.Root(), false);
     CheckField(k.KeyPath());
     std::string out = k.Root() + "|" + k.KeyPath();
     if (!k.ValueName().empty() || k.Type() != RegItemType::None) {
@@ -75,7 +86,7 @@ std::string RegistryFields(const RegistryItem& item) {
 }
 
 std::string FileFields(const FileItem& item) {
-    CheckField(item.path);
+    CheckField(item.path, false);
     std::string out = item.path;
     // Empty fields before a later non-empty one stay, so that fields keep their places.
     size_t last = item.fields.size();
@@ -88,21 +99,18 @@ std::string FileFields(const FileItem& item) {
 }
 
 std::string ScriptFields(const ScriptItem& s) {
-    CheckField(s.program);
+    CheckField(s.program, false);
+    std::string stamp = std::to_string(s.stamp);
     if (s.kind == ScriptKind::Exec) {
         for (const std::string* f : {&s.folder, &s.parameters, &s.target})
             if (!f->empty()) CheckField(*f);
-        return Format("%s|%s|%s|%s|%s|%s|%llu", s.program.c_str(),
-                      s.folder.empty() ? "void" : s.folder.c_str(), s.parameters.c_str(),
-                      s.target.empty() ? "void" : s.target.c_str(), s.show ? "show" : "hide",
-                      ModeName(s.mode), static_cast<unsigned long long>(s.stamp)) +
-               Flags(s.flags);
+        return s.program + "|" + (s.folder.empty() ? "void" : s.folder) + "|" + s.parameters + "|" +
+               (s.target.empty() ? "void" : s.target) + "|" + (s.show ? "show" : "hide") + "|" +
+               ModeName(s.mode) + "|" + stamp + Flags(s.flags);
     }
     if (s.shortForm) return s.program + Flags(s.flags);
     if (!s.parameters.empty()) CheckField(s.parameters);
-    return Format("%s|%s|%s|%llu", s.program.c_str(), s.parameters.c_str(), ModeName(s.mode),
-                  static_cast<unsigned long long>(s.stamp)) +
-           Flags(s.flags);
+    return s.program + "|" + s.parameters + "|" + ModeName(s.mode) + "|" + stamp + Flags(s.flags);
 }
 
 class Writer {
@@ -131,7 +139,7 @@ void Items(Writer& w, const std::vector<T>& items, F line) {
         if (item.selectable.empty()) w.Line(line(item, false));
     for (const auto& item : items) {
         if (item.selectable.empty()) continue;
-        CheckField(item.selectable);
+        CheckField(item.selectable, false);
         w.Line(line(item, true));
     }
 }
@@ -141,6 +149,8 @@ void Items(Writer& w, const std::vector<T>& items, F line) {
 std::string CInstallConfig::ToText() const {
     Writer w;
     try {
+        // An installed copy without release data could never be loaded again.
+        if (!m_hasRelease) throw Unwritable{"the description has no [Release] section"};
         w.Line("[corvinstall]");
         w.Key("user", m_user);
         w.Line("");
@@ -181,9 +191,9 @@ std::string CInstallConfig::ToText() const {
 
         w.Line("[Selectables]");
         for (const auto& s : m_selectables) {
-            CheckField(s.group);
-            CheckField(s.id);
-            CheckField(s.title);
+            CheckField(s.group, false);
+            CheckField(s.id, false);
+            CheckField(s.title, false);
             w.Line(s.group + "=" + s.id + "|" + s.title + (s.selected ? "|selected" : "|cleared"));
         }
         w.Line("");
@@ -192,7 +202,7 @@ std::string CInstallConfig::ToText() const {
         for (const auto& p : m_pages) {
             CheckValue(p.name);
             if (p.name.empty() || p.name.find('=') != std::string::npos || p.name[0] == ';' ||
-                p.name[0] == '[' || EqualsNoCase(p.name, "Selectable"))
+                p.name[0] == '[' || NoCase(p.name, "Selectable"))
                 throw Unwritable{"a page name cannot be written: " + p.name};
             CheckValue(p.header);
             CheckValue(p.description);
@@ -249,31 +259,106 @@ void CInstallConfig::Save(const std::string& path) const {
 
 namespace {
 
-// Folds `newer` into `items` in one pass: a hash of identities, replacement in place,
-// appends at the end, and removals compacted at the end.
-template <typename T, typename Id>
-void FoldList(std::vector<T>* items, const std::vector<T>& newer, Id identity) {
-    std::unordered_map<std::string, size_t> index;
-    index.reserve(items->size() + newer.size());
-    for (size_t i = 0; i < items->size(); ++i) index.emplace(identity((*items)[i], false), i);
-    std::vector<bool> removed(items->size(), false);
+uint64_t HashNoCase(uint64_t h, std::string_view s) {
+    for (char c : s) {
+        h ^= static_cast<unsigned char>(AsciiLower(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+constexpr uint64_t kHashSeed = 14695981039346656037ull;
+
+std::string_view WithoutTrailingBackslashes(std::string_view path) {
+    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    return path;
+}
+
+// The root as a number: a resolved root, "$TargetHKEY" while unresolved, or -1 (unknown name).
+int RootCode(const std::string& name, InstallFor installFor) {
+    RegRoot root;
+    if (ResolveRootName(name, installFor, &root)) return static_cast<int>(root);
+    return NoCase(name, kTargetHkeyName) ? 100 : -1;
+}
+
+struct RegistryIdentity {
+    uint64_t Hash(const RegistryItem& item, InstallFor installFor) const {
+        int code = RootCode(item.key.Root(), installFor);
+        uint64_t h = code >= 0 ? kHashSeed ^ static_cast<uint64_t>(code)
+                               : HashNoCase(kHashSeed, item.key.Root());
+        h = HashNoCase(h * 31, WithoutTrailingBackslashes(item.key.KeyPath()));
+        return HashNoCase(h * 31, item.key.ValueName());
+    }
+    bool Same(const RegistryItem& a, InstallFor fa, const RegistryItem& b, InstallFor fb) const {
+        int ca = RootCode(a.key.Root(), fa), cb = RootCode(b.key.Root(), fb);
+        return ca == cb && (ca >= 0 || NoCase(a.key.Root(), b.key.Root())) &&
+               NoCase(WithoutTrailingBackslashes(a.key.KeyPath()),
+                      WithoutTrailingBackslashes(b.key.KeyPath())) &&
+               NoCase(a.key.ValueName(), b.key.ValueName());
+    }
+};
+
+struct FileIdentity {
+    uint64_t Hash(const FileItem& item, InstallFor) const {
+        return HashNoCase(kHashSeed, item.path);
+    }
+    bool Same(const FileItem& a, InstallFor, const FileItem& b, InstallFor) const {
+        return NoCase(a.path, b.path);
+    }
+};
+
+struct ScriptIdentity {
+    uint64_t Hash(const ScriptItem& item, InstallFor) const {
+        return HashNoCase(kHashSeed ^ static_cast<uint64_t>(item.kind), item.program);
+    }
+    bool Same(const ScriptItem& a, InstallFor, const ScriptItem& b, InstallFor) const {
+        return a.kind == b.kind && NoCase(a.program, b.program);
+    }
+};
+
+// Folds `newer` into `items` in one pass over both lists: an open-addressing table of item
+// hashes finds matches without building keys, replacements go in place, new items at the end,
+// and removed items are dropped in a final compaction.
+template <typename T, typename Identity>
+void FoldList(std::vector<T>* items, InstallFor mine, const std::vector<T>& newer,
+              InstallFor theirs, const Identity& identity) {
+    size_t capacity = 16;
+    while (capacity < 2 * (items->size() + newer.size())) capacity *= 2;
+    std::vector<uint64_t> hashes(capacity);
+    std::vector<size_t> slots(capacity, 0);  // item index + 1; 0 = empty
+    std::vector<char> fromNewer(items->size(), 0), removed(items->size(), 0);
+    items->reserve(items->size() + newer.size());
+
+    auto insert = [&](uint64_t hash, size_t index) {
+        size_t i = hash & (capacity - 1);
+        while (slots[i] != 0) i = (i + 1) & (capacity - 1);
+        hashes[i] = hash;
+        slots[i] = index + 1;
+    };
+    for (size_t i = 0; i < items->size(); ++i) insert(identity.Hash((*items)[i], mine), i);
+
     for (const T& item : newer) {
-        std::string id = identity(item, true);
-        auto it = index.find(id);
+        uint64_t hash = identity.Hash(item, theirs);
+        size_t match = SIZE_MAX;
+        for (size_t i = hash & (capacity - 1); slots[i] != 0; i = (i + 1) & (capacity - 1)) {
+            size_t index = slots[i] - 1;
+            if (hashes[i] == hash && !removed[index] &&
+                identity.Same((*items)[index], fromNewer[index] ? theirs : mine, item, theirs)) {
+                match = index;
+                break;
+            }
+        }
         if (item.flags.obsolete) {
             // Removed by this update: the installed description no longer lists it.
-            if (it != index.end()) {
-                removed[it->second] = true;
-                index.erase(it);
-            }
-            continue;
-        }
-        if (it != index.end()) {
-            (*items)[it->second] = item;
+            if (match != SIZE_MAX) removed[match] = 1;
+        } else if (match != SIZE_MAX) {
+            (*items)[match] = item;
+            fromNewer[match] = 1;
         } else {
-            index.emplace(std::move(id), items->size());
+            insert(hash, items->size());
             items->push_back(item);
-            removed.push_back(false);
+            fromNewer.push_back(1);
+            removed.push_back(0);
         }
     }
     size_t out = 0;
@@ -290,27 +375,22 @@ void FoldList(std::vector<T>* items, const std::vector<T>& newer, Id identity) {
 void CInstallConfig::Merge(const CInstallConfig& newer) {
     InstallFor mine = m_release.installFor;
     InstallFor theirs = newer.m_release.installFor;
-    FoldList(&m_registry, newer.m_registry, [&](const RegistryItem& item, bool isNew) {
-        return ItemIdentity(item, isNew ? theirs : mine);
-    });
-    FoldList(&m_files, newer.m_files,
-             [](const FileItem& item, bool) { return ItemIdentity(item); });
-    FoldList(&m_scripts, newer.m_scripts,
-             [](const ScriptItem& item, bool) { return ItemIdentity(item); });
+    FoldList(&m_registry, mine, newer.m_registry, theirs, RegistryIdentity());
+    FoldList(&m_files, mine, newer.m_files, theirs, FileIdentity());
+    FoldList(&m_scripts, mine, newer.m_scripts, theirs, ScriptIdentity());
 
     // Items may name selectables of either description; keep them all defined.
     for (const Selectable& s : newer.m_selectables) {
         auto it = std::find_if(m_selectables.begin(), m_selectables.end(),
-                               [&](const Selectable& mine) { return EqualsNoCase(mine.id, s.id); });
+                               [&](const Selectable& mine) { return NoCase(mine.id, s.id); });
         if (it != m_selectables.end())
             *it = s;
         else
             m_selectables.push_back(s);
     }
     for (const PageText& p : newer.m_pages) {
-        auto it = std::find_if(m_pages.begin(), m_pages.end(), [&](const PageText& mine) {
-            return EqualsNoCase(mine.name, p.name);
-        });
+        auto it = std::find_if(m_pages.begin(), m_pages.end(),
+                               [&](const PageText& mine) { return NoCase(mine.name, p.name); });
         if (it != m_pages.end())
             *it = p;
         else

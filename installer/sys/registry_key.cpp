@@ -4,6 +4,7 @@
 
 #include "installer/sys/exceptions.h"
 #include "installer/sys/inst_log.h"
+#include "installer/sys/text_util.h"
 #include "platform/text.h"
 
 namespace corv::inst {
@@ -29,7 +30,7 @@ constexpr RootName kRootNames[] = {
 
 bool FixedRoot(const std::string& name, RegRoot* root) {
     for (const auto& entry : kRootNames) {
-        if (EqualsNoCase(name, entry.name)) {
+        if (NoCase(name, entry.name)) {
             *root = entry.root;
             return true;
         }
@@ -53,7 +54,7 @@ void SplitLast(const std::string& path, std::string* parent, std::string* leaf) 
 
 bool ResolveRootName(const std::string& name, InstallFor installFor, RegRoot* root) {
     if (FixedRoot(name, root)) return true;
-    if (!EqualsNoCase(name, kTargetHkeyName)) return false;
+    if (!NoCase(name, kTargetHkeyName)) return false;
     if (installFor == InstallFor::AllUsers) {
         *root = RegRoot::LocalMachine;
         return true;
@@ -72,7 +73,7 @@ bool IsKnownRootName(const std::string& name) {
 std::string CanonicalRootName(const std::string& name) {
     RegRoot root;
     if (FixedRoot(name, &root)) return RegRootName(root);
-    if (EqualsNoCase(name, kTargetHkeyName)) return kTargetHkeyName;
+    if (NoCase(name, kTargetHkeyName)) return kTargetHkeyName;
     return std::string();
 }
 
@@ -112,9 +113,9 @@ CRegistryKey::CRegistryKey(std::string root, std::string keyPath, std::string va
 CRegistryKey::CRegistryKey(std::string root, std::string keyPath, std::string valueName,
                            const std::string& typeName, std::string data)
     : CRegistryKey(std::move(root), std::move(keyPath), std::move(valueName)) {
-    if (EqualsNoCase(typeName, "REG_SZ"))
+    if (NoCase(typeName, "REG_SZ"))
         m_type = RegItemType::String;
-    else if (EqualsNoCase(typeName, "REG_DWORD"))
+    else if (NoCase(typeName, "REG_DWORD"))
         m_type = RegItemType::Dword;
     else
         throw CInstallException("IllegalTypeException: CRegistryKey constructor: type is unknown");
