@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "platform/codepage.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -553,6 +554,31 @@ TEST_F(DescriptionFileTest, FailedMergeLeavesTheInstalledCopy) {
     std::string text;
     ASSERT_TRUE(ReadFileText(installed, &text));
     EXPECT_EQ(kInstalled, text);
+}
+
+TEST_F(DescriptionFileTest, FileTextIsInTheSystemCodePage) {
+    // "B\xFCro" is one byte per character in the file; inside, the text is UTF-8 on Windows.
+    std::string path = dir_ + "\\uninst.cfg";
+    ASSERT_EQ(kOk, WriteFileBytes(path, "[Release]\r\nProduct=B\xFCro\r\nVersion=1\r\n"));
+    CInstallConfig c;
+    c.Load(path, Options());
+    EXPECT_EQ(AnsiToUtf8("B\xFCro"), c.GetRelease().product);
+    c.Save(path);
+    std::string text;
+    ASSERT_TRUE(ReadFileText(path, &text));
+    EXPECT_NE(std::string::npos, text.find("Product=B\xFCro\r\n"));
+#ifdef _WIN32
+    EXPECT_EQ("B\xC3\xBCro", c.GetRelease().product);
+    // A character that a single-byte code page cannot hold is refused, not written as "?".
+    c.GetRelease().company = "\xE4\xB8\xAD";
+    try {
+        c.Save(path);
+        ADD_FAILURE();
+    } catch (const CConfigException& e) {
+        EXPECT_THAT(e.Message(),
+                    HasSubstr("cannot hold the text of the line: Company=\xE4\xB8\xAD"));
+    }
+#endif
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "installer/description/description.h"
 #include "installer/sys/system_info.h"
 #include "installer/sys/text_util.h"
+#include "platform/codepage.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -47,6 +48,12 @@ std::vector<std::string> SplitFields(std::string_view value) {
 
 void ClearVoid(std::string* f) {
     if (NoCase(*f, "void")) f->clear();
+}
+
+bool IsAsciiLine(std::string_view line) {
+    for (char c : line)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
 }
 
 std::string Field(const std::string& f) {
@@ -92,7 +99,14 @@ class ConfigReader {
                 throw CConfigException(
                     Format("Config file is corrupt! \n\nLine holds a NUL byte in file: %s:%d\n",
                            m_fileName.c_str(), lineNo));
-            Line(std::string_view(content).substr(pos, end - pos), lineNo);
+            std::string_view line = std::string_view(content).substr(pos, end - pos);
+            if (IsAsciiLine(line)) {
+                Line(line, lineNo);
+            } else {
+                // The file is in the system's code page; the program works in UTF-8.
+                std::string converted = AnsiToUtf8(std::string(line));
+                Line(converted, lineNo);
+            }
             // CR, LF and CR LF each end one line.
             pos = end;
             if (pos < size && content[pos] == '\r') {

@@ -6,6 +6,7 @@
 #include "installer/description/description.h"
 #include "installer/sys/inst_log.h"
 #include "installer/sys/text_util.h"
+#include "platform/codepage.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -251,7 +252,20 @@ void CInstallConfig::Save(const std::string& path) const {
         throw CConfigException(Format("Could not save config file: %s, reason: %s", path.c_str(),
                                       e.Message().c_str()));
     }
-    long rc = WriteFileBytes(path, text);
+    std::string ansi;
+    if (!Utf8ToAnsi(text, &ansi)) {
+        std::string line;
+        for (size_t start = 0, end; start < text.size(); start = end + 2) {
+            end = text.find("\r\n", start);
+            line = text.substr(start, end - start);
+            if (!Utf8ToAnsi(line, &ansi)) break;
+        }
+        throw CConfigException(
+            Format("Could not save config file: %s, reason: the system's code page "
+                   "cannot hold the text of the line: %s",
+                   path.c_str(), line.c_str()));
+    }
+    long rc = WriteFileBytes(path, ansi);
     if (rc != kOk)
         throw CConfigException(Format("Could not save config file: %s, reason: %s", path.c_str(),
                                       ErrorText(rc).c_str()));
