@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ long LastFileError();  // the error of the last failed call on this thread
 std::string ProgramPath();
 // Reads a whole file; false when it cannot be opened.
 bool ReadFileText(const std::string& path, std::string* out);
+// fopen with the program's path rules (wide names on Windows, shared for reading and writing
+// by others). nullptr on failure, with LastFileError() set.
+FILE* OpenFile(const std::string& path, const char* mode);
 std::string FolderOf(const std::string& path);  // up to the last backslash, without it
 std::string WithTrailingBackslash(const std::string& folder);
 
