@@ -2,7 +2,9 @@
 
 namespace corv {
 
-std::string AnsiToUtf8(const std::string& ansi) { return ansi; }
+std::string AnsiToUtf8(const std::string& ansi) {
+    return ansi;
+}
 
 bool Utf8ToAnsi(const std::string& utf8, std::string* out) {
     *out = utf8;

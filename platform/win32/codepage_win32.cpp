@@ -20,12 +20,12 @@ bool Utf8ToAnsi(const std::string& utf8, std::string* out) {
     }
     std::wstring wide = Widen(utf8);
     BOOL lossy = FALSE;
-    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                nullptr, 0, nullptr, &lossy);
+    int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(),
+                                static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
     if (lossy || (n == 0 && !wide.empty())) return false;
     std::string ansi(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), &ansi[0],
-                        n, nullptr, &lossy);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                        &ansi[0], n, nullptr, &lossy);
     if (lossy) return false;
     *out = std::move(ansi);
     return true;
