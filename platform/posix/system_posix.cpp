@@ -28,6 +28,8 @@ std::string ErrorText(long code) {
             return "Access is denied.";
         case 13:
             return "The data is invalid.";
+        case 50:
+            return "The request is not supported.";
         case 87:
             return "The parameter is incorrect.";
         case 122:

@@ -1,0 +1,568 @@
+// The description reader: line classification, sections, items, placeholders and the rules
+// that the command line and the Windows version add.
+#include <cstring>
+#include <unordered_map>
+
+#include "installer/description/description.h"
+#include "installer/sys/system_info.h"
+#include "installer/sys/text_util.h"
+#include "platform/codepage.h"
+#include "platform/file_ops.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/text.h"
+
+namespace corv::inst {
+
+namespace {
+
+enum class Section { None, User, Release, AddRemove, Selectables, Pages, Registry, Files, Scripts };
+
+// Placeholders whose values are known only when the target folder and InstallFor are final;
+// the reader leaves them as written for the job.
+const char* const kLateNames[] = {"TargetFolder",    "TargetHKEY",
+                                  "StartMenuFolder", "StartMenuProgramsFolder",
+                                  "DesktopFolder",   "StartupFolder"};
+
+std::string TrimBlanks(std::string_view s) {
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string_view::npos) return std::string();
+    size_t e = s.find_last_not_of(" \t");
+    return std::string(s.substr(b, e - b + 1));
+}
+
+// "|"-separated fields, each trimmed; `void` stands for an empty field.
+std::vector<std::string> SplitFields(std::string_view value) {
+    std::vector<std::string> fields;
+    fields.reserve(8);
+    size_t start = 0;
+    for (;;) {
+        size_t bar = value.find('|', start);
+        fields.push_back(TrimBlanks(value.substr(
+            start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
+        if (bar == std::string_view::npos) break;
+        start = bar + 1;
+    }
+    return fields;
+}
+
+void ClearVoid(std::string* f) {
+    if (NoCase(*f, "void")) f->clear();
+}
+
+bool IsAsciiLine(std::string_view line) {
+    for (char c : line)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+std::string Field(const std::string& f) {
+    return NoCase(f, "void") ? std::string() : f;
+}
+
+bool StartsTail(const std::string& f, bool registry) {
+    return NoCase(f, "obsolete") || NoCase(f, "validsince") ||
+           (registry && NoCase(f, "ignoreorder"));
+}
+
+// Item-level format error, turned into a CConfigException with file and line by the reader.
+struct ItemError {
+    std::string reason;
+};
+
+}  // namespace
+
+class ConfigReader {
+  public:
+    ConfigReader(CInstallConfig* config, const std::string& fileName, const LoadOptions& options)
+        : m_config(*config), m_fileName(fileName), m_options(options) {
+        if (!m_options.placeholders) m_options.placeholders = SystemPlaceholders();
+        if (m_options.windowsVersion.empty()) m_options.windowsVersion = WindowsVersion();
+    }
+
+    void Run(const std::string& content) {
+        m_config = CInstallConfig();
+        size_t pos = 0;
+        int lineNo = 0;
+        const size_t size = content.size();
+        while (pos < size) {
+            size_t end = pos;
+            while (end < size && content[end] != '\r' && content[end] != '\n') ++end;
+            ++lineNo;
+            if (end - pos > kMaxLineBytes)
+                throw CConfigException(Format(
+                    "Config file is corrupt! \n\nLine is too long in file: %s:%d\n\nLines of %u "
+                    "bytes and more are not supported.\n",
+                    m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
+            // A NUL would cut the text short in every system call that gets it.
+            if (std::memchr(content.data() + pos, '\0', end - pos))
+                throw CConfigException(
+                    Format("Config file is corrupt! \n\nLine holds a NUL byte in file: %s:%d\n",
+                           m_fileName.c_str(), lineNo));
+            std::string_view line = std::string_view(content).substr(pos, end - pos);
+            if (IsAsciiLine(line)) {
+                Line(line, lineNo);
+            } else {
+                // The file is in the system's code page; the program works in UTF-8.
+                std::string converted = AnsiToUtf8(std::string(line));
+                Line(converted, lineNo);
+            }
+            // CR, LF and CR LF each end one line.
+            pos = end;
+            if (pos < size && content[pos] == '\r') {
+                ++pos;
+                if (pos < size && content[pos] == '\n') ++pos;
+            } else if (pos < size) {
+                ++pos;
+            }
+        }
+        Finish();
+    }
+
+  private:
+    void Line(std::string_view line, int lineNo) {
+        if (line.empty() || line[0] == ';') return;
+        if (line[0] == '[' && line.back() == ']' && line.size() >= 2) {
+            Header(line);
+            return;
+        }
+        size_t eq = line.find('=');
+        if (eq == std::string_view::npos || eq == 0)
+            throw CConfigException(Format("Config file is corrupt! \n\nLine is on unknown format "
+                                          "in file: %s:%d\n\nline:\n",
+                                          m_fileName.c_str(), lineNo) +
+                                   std::string(line));
+        if (m_section == Section::None)
+            throw CConfigException(
+                Format("Config file is corrupt! \n\nRelease info is missing in file: %s:%d \n",
+                       m_fileName.c_str(), lineNo));
+        std::string key = TrimBlanks(line.substr(0, eq));
+        std::string value = Expand(line.substr(eq + 1));
+        try {
+            if (NoCase(key, "Selectable"))
+                SelectableLine(value);
+            else
+                KeyLine(key, value, std::string());
+        } catch (const ItemError& e) {
+            throw CConfigException(
+                Format("Config file is corrupt! \n\n%s in file: %s:%d\n\nline:\n", e.reason.c_str(),
+                       m_fileName.c_str(), lineNo) +
+                std::string(line));
+        } catch (const CInstallException& e) {
+            throw CConfigException(
+                Format("Config file is corrupt! \n\n%s in file: %s:%d\n\nline:\n",
+                       e.Message().c_str(), m_fileName.c_str(), lineNo) +
+                std::string(line));
+        }
+    }
+
+    void Header(std::string_view line) {
+        size_t b = line.find_first_not_of("[ \t");
+        size_t e = line.find_last_not_of("] \t");
+        std::string name = b == std::string_view::npos || e < b
+                               ? std::string()
+                               : std::string(line.substr(b, e - b + 1));
+        std::string lower = ToLower(name);
+        if (lower.find("corvinstall") != std::string::npos) {
+            m_section = Section::User;
+        } else if (lower == "release") {
+            m_section = Section::Release;
+            m_config.m_hasRelease = true;
+        } else if (lower == "addremoveprograms") {
+            m_section = Section::AddRemove;
+        } else if (lower == "selectables") {
+            m_section = Section::Selectables;
+        } else if (lower == "pages") {
+            m_section = Section::Pages;
+        } else if (lower == "registrykeys") {
+            m_section = Section::Registry;
+        } else if (lower == "fileitems") {
+            m_section = Section::Files;
+        } else if (lower == "scripts") {
+            m_section = Section::Scripts;
+        }
+        // Any other name leaves the section as it was.
+    }
+
+    std::string Expand(std::string_view value) {
+        return ExpandPlaceholders(value, [this](const std::string& name, std::string* out) {
+            for (const char* late : kLateNames)
+                if (NoCase(name, late)) return false;
+            const ReleaseInfo& r = m_config.m_release;
+            if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
+            if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
+            if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
+            if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
+            return m_options.placeholders(name, out);
+        });
+    }
+
+    static bool Known(bool have, const std::string& value, std::string* out) {
+        if (!have) return false;
+        *out = value;
+        return true;
+    }
+
+    // Selectable=<id>|<key>|<rest>: the line <key>=<rest> for an item of that selectable.
+    void SelectableLine(const std::string& value) {
+        size_t bar1 = value.find('|');
+        if (bar1 == std::string::npos) return;
+        size_t bar2 = value.find('|', bar1 + 1);
+        if (bar2 == std::string::npos) return;
+        std::string id = TrimBlanks(value.substr(0, bar1));
+        std::string key = TrimBlanks(value.substr(bar1 + 1, bar2 - bar1 - 1));
+        std::string rest = value.substr(bar2 + 1);
+        if (id.empty() || key.empty() || TrimBlanks(rest).empty()) return;
+        if (NoCase(key, "Selectable")) return;
+        auto it = m_selectableIds.find(ToLower(id));
+        if (it == m_selectableIds.end()) return;
+        KeyLine(key, rest, id);
+    }
+
+    void KeyLine(const std::string& key, const std::string& value, const std::string& owner) {
+        switch (m_section) {
+            case Section::User:
+                if (NoCase(key, "User")) m_config.m_user = TrimBlanks(value);
+                break;
+            case Section::Release:
+                ReleaseLine(key, TrimBlanks(value));
+                break;
+            case Section::AddRemove:
+                AddRemoveLine(key, TrimBlanks(value));
+                break;
+            case Section::Selectables:
+                SelectablesLine(key, value);
+                break;
+            case Section::Pages:
+                PageLine(key, value);
+                break;
+            case Section::Registry:
+                if (NoCase(key, "reg")) RegistryLine(value, owner);
+                break;
+            case Section::Files:
+                FileLine(key, value, owner);
+                break;
+            case Section::Scripts:
+                ScriptLine(key, value, owner);
+                break;
+            case Section::None:
+                break;
+        }
+    }
+
+    void ReleaseLine(const std::string& key, const std::string& value) {
+        ReleaseInfo& r = m_config.m_release;
+        if (NoCase(key, "PackageType")) {
+            r.packageType = value;
+        } else if (NoCase(key, "Company")) {
+            r.company = value;
+            m_haveCompany = true;
+        } else if (NoCase(key, "Product")) {
+            r.product = value;
+            m_haveProduct = true;
+        } else if (NoCase(key, "ProcessName")) {
+            r.processName = value;
+            m_haveProcess = true;
+        } else if (NoCase(key, "Version")) {
+            r.version = value;
+            m_haveVersion = true;
+        } else if (NoCase(key, "ApplicableSince")) {
+            r.applicableSince = value;
+        } else if (NoCase(key, "InstallFor")) {
+            std::vector<std::string> f = SplitFields(value);
+            m_fileInstallFor = NoCase(f[0], "allusers")    ? InstallFor::AllUsers
+                               : NoCase(f[0], "onlyforme") ? InstallFor::OnlyForMe
+                                                           : InstallFor::Unset;
+            m_filePrompt =
+                m_fileInstallFor != InstallFor::Unset && f.size() > 1 && NoCase(f[1], "prompt");
+        } else if (NoCase(key, "TargetFolder")) {
+            r.targetFolder = value;
+        } else if (NoCase(key, "Logo")) {
+            r.logo = value;
+        } else if (NoCase(key, "Readme")) {
+            r.readme = value;
+        } else if (NoCase(key, "DisplayCompleteOptions")) {
+            r.displayCompleteOptions = value;
+        } else if (NoCase(key, "RegistryRoot")) {
+            r.registryRoot = value;
+        } else if (NoCase(key, "RegistryInstallLocation")) {
+            r.registryInstallLocation = value;
+        }
+    }
+
+    void AddRemoveLine(const std::string& key, const std::string& value) {
+        AddRemoveInfo& a = m_config.m_addRemove;
+        std::string* slot = NoCase(key, "DisplayName")       ? &a.displayName
+                            : NoCase(key, "UninstallString") ? &a.uninstallString
+                            : NoCase(key, "DisplayIcon")     ? &a.displayIcon
+                            : NoCase(key, "InstallLocation") ? &a.installLocation
+                            : NoCase(key, "UrlInfoAbout")    ? &a.urlInfoAbout
+                            : NoCase(key, "Publisher")       ? &a.publisher
+                            : NoCase(key, "Contact")         ? &a.contact
+                            : NoCase(key, "DisplayVersion")  ? &a.displayVersion
+                                                             : nullptr;
+        if (slot) *slot = value;
+    }
+
+    void SelectablesLine(const std::string& key, const std::string& value) {
+        std::string group = ToLower(key);
+        if (group != "internal" && group != "wrapper") return;
+        std::vector<std::string> f = SplitFields(value);
+        Selectable s;
+        s.group = group;
+        s.id = Field(f[0]);
+        s.title = f.size() > 1 ? Field(f[1]) : std::string();
+        if (s.id.empty() || s.title.empty()) return;
+        s.selected = f.size() > 2 && NoCase(f[2], "selected");
+        m_selectableIds.emplace(ToLower(s.id), m_config.m_selectables.size());
+        m_config.m_selectables.push_back(std::move(s));
+    }
+
+    void PageLine(const std::string& name, const std::string& value) {
+        size_t bar = value.find('|');
+        std::string attribute = TrimBlanks(value.substr(0, bar));
+        std::string text =
+            bar == std::string::npos ? std::string() : TrimBlanks(value.substr(bar + 1));
+        std::string* slot = nullptr;
+        auto page = [&]() -> PageText& {
+            auto it = m_pageIndex.find(ToLower(name));
+            if (it != m_pageIndex.end()) return m_config.m_pages[it->second];
+            m_pageIndex.emplace(ToLower(name), m_config.m_pages.size());
+            m_config.m_pages.push_back(PageText{name, {}, {}, {}});
+            return m_config.m_pages.back();
+        };
+        if (NoCase(attribute, "Header"))
+            slot = &page().header;
+        else if (NoCase(attribute, "Description"))
+            slot = &page().description;
+        else if (NoCase(attribute, "Enable"))
+            slot = &page().enable;
+        if (slot) *slot = text;
+    }
+
+    // Splits the flag tail off `fields`: fields[0..positional) stay, the rest are flags.
+    static ItemFlags TakeFlags(std::vector<std::string>* fields, size_t maxPositional,
+                               bool registry) {
+        size_t tail = fields->size();
+        for (size_t i = 1; i < fields->size(); ++i) {
+            if (StartsTail((*fields)[i], registry)) {
+                tail = i;
+                break;
+            }
+        }
+        size_t positional = std::min(tail, maxPositional);
+        ItemFlags flags;
+        for (size_t i = positional; i < fields->size(); ++i) {
+            const std::string& f = (*fields)[i];
+            if (NoCase(f, "obsolete")) {
+                flags.obsolete = true;
+            } else if (registry && NoCase(f, "ignoreorder")) {
+                flags.ignoreOrder = true;
+            } else if (NoCase(f, "validsince")) {
+                if (i + 1 >= fields->size() || Field((*fields)[i + 1]).empty())
+                    throw ItemError{"validsince without a version"};
+                flags.validSince = (*fields)[++i];
+            }
+            // Other words in the tail carry no meaning and are passed over.
+        }
+        fields->resize(positional);
+        for (auto& f : *fields) ClearVoid(&f);
+        return flags;
+    }
+
+    void RegistryLine(const std::string& value, const std::string& owner) {
+        std::vector<std::string> f = SplitFields(value);
+        RegistryItem item;
+        item.flags = TakeFlags(&f, 5, true);
+        if (f.size() < 2 || f[0].empty() || f[1].empty()) throw ItemError{"syntax error!"};
+        if (!IsKnownRootName(f[0])) throw ItemError{"Unknown Registry key: " + f[0]};
+        if (f.size() >= 4)
+            item.key = CRegistryKey(std::move(f[0]), std::move(f[1]), std::move(f[2]), f[3],
+                                    f.size() >= 5 ? std::move(f[4]) : std::string());
+        else
+            item.key = CRegistryKey(std::move(f[0]), std::move(f[1]),
+                                    f.size() >= 3 ? std::move(f[2]) : std::string());
+        item.selectable = owner;
+        m_config.m_registry.push_back(std::move(item));
+    }
+
+    void FileLine(const std::string& key, const std::string& value, const std::string& owner) {
+        FileItem item;
+        size_t extra = 0;
+        if (NoCase(key, "file")) {
+            item.kind = FileKind::File;
+            extra = 1;
+        } else if (NoCase(key, "dir")) {
+            item.kind = FileKind::Dir;
+        } else if (NoCase(key, "link")) {
+            item.kind = FileKind::Link;
+            extra = 3;
+        } else if (NoCase(key, "activex")) {
+            item.kind = FileKind::ActiveX;
+        } else {
+            return;
+        }
+        std::vector<std::string> f = SplitFields(value);
+        item.flags = TakeFlags(&f, 1 + extra, false);
+        if (f[0].empty()) throw ItemError{"syntax error!"};
+        if (item.kind == FileKind::Link && (f.size() < 2 || f[1].empty()))
+            throw ItemError{"syntax error!"};
+        item.path = std::move(f[0]);
+        item.fields.assign(std::make_move_iterator(f.begin() + 1),
+                           std::make_move_iterator(f.end()));
+        while (!item.fields.empty() && item.fields.back().empty()) item.fields.pop_back();
+        item.selectable = owner;
+        m_config.m_files.push_back(std::move(item));
+    }
+
+    static bool ParseMode(const std::string& word, ScriptMode* mode) {
+        if (NoCase(word, "overwrite"))
+            *mode = ScriptMode::Overwrite;
+        else if (NoCase(word, "update"))
+            *mode = ScriptMode::Update;
+        else if (NoCase(word, "keep"))
+            *mode = ScriptMode::Keep;
+        else
+            return false;
+        return true;
+    }
+
+    static bool ParseStamp(const std::string& text, uint64_t* stamp) {
+        if (text.empty() || text.size() > 20) return false;
+        uint64_t v = 0;
+        for (char c : text) {
+            if (c < '0' || c > '9') return false;
+            uint64_t digit = static_cast<uint64_t>(c - '0');
+            if (v > (UINT64_MAX - digit) / 10) return false;
+            v = v * 10 + digit;
+        }
+        *stamp = v;
+        return true;
+    }
+
+    void ScriptLine(const std::string& key, const std::string& value, const std::string& owner) {
+        ScriptItem item;
+        std::vector<std::string> f = SplitFields(value);
+        if (NoCase(key, "Exec")) {
+            item.kind = ScriptKind::Exec;
+            item.flags = TakeFlags(&f, 7, false);
+            if (f.size() < 7 || f[0].empty()) throw ItemError{"syntax error!"};
+            item.program = std::move(f[0]);
+            item.folder = std::move(f[1]);
+            item.parameters = std::move(f[2]);
+            item.target = std::move(f[3]);
+            if (NoCase(f[4], "show"))
+                item.show = true;
+            else if (NoCase(f[4], "hide") || NoCase(f[4], "hidden"))
+                item.show = false;
+            else
+                throw ItemError{"Unknown window mode: " + f[4]};
+            if (!ParseMode(f[5], &item.mode)) throw ItemError{"Unknown script mode: " + f[5]};
+            if (!ParseStamp(f[6], &item.stamp)) throw ItemError{"Invalid time stamp: " + f[6]};
+        } else if (NoCase(key, "LaunchApp")) {
+            item.kind = ScriptKind::LaunchApp;
+            item.flags = TakeFlags(&f, 4, false);
+            if (f[0].empty() || f.size() == 2 || f.size() == 3) throw ItemError{"syntax error!"};
+            item.program = f[0];
+            item.shortForm = f.size() == 1;
+            if (!item.shortForm) {
+                item.parameters = f[1];
+                if (!ParseMode(f[2], &item.mode)) throw ItemError{"Unknown script mode: " + f[2]};
+                if (!ParseStamp(f[3], &item.stamp)) throw ItemError{"Invalid time stamp: " + f[3]};
+            }
+        } else {
+            return;
+        }
+        item.selectable = owner;
+        m_config.m_scripts.push_back(std::move(item));
+    }
+
+    void Finish() {
+        ReleaseInfo& r = m_config.m_release;
+        if (IsWindows98OrMe(m_options.windowsVersion)) {
+            r.installFor = InstallFor::OnlyForMe;
+            r.promptInstallFor = false;
+        } else if (m_options.installFor == InstallForOption::AllUsers) {
+            r.installFor = InstallFor::AllUsers;
+            r.promptInstallFor = false;
+        } else if (m_options.installFor == InstallForOption::OnlyForMe) {
+            r.installFor = InstallFor::OnlyForMe;
+            r.promptInstallFor = false;
+        } else {
+            r.installFor = m_fileInstallFor;
+            r.promptInstallFor = m_filePrompt;
+        }
+        if (!m_options.targetFolder.empty()) r.targetFolder = m_options.targetFolder;
+        if (m_options.hasTunnelServers) {
+            const std::string& text = m_options.tunnelServers;
+            if (text.find_first_of("|\r\n") != std::string::npos)
+                throw CConfigException("Tunnel server list cannot contain \"|\" or line breaks: " +
+                                       text);
+            Replace(CRegistryKey(kTargetHkeyName, "SOFTWARE\\Velmora\\Corvane\\Preferences",
+                                 "proxyServerAddresses", "REG_SZ", text));
+            Replace(CRegistryKey("HKEY_CURRENT_USER",
+                                 "SOFTWARE\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Tunnel",
+                                 "proxy/Server/Addresses", "REG_SZ", text));
+        }
+    }
+
+    void Replace(const CRegistryKey& key) {
+        RegistryItem item{key, {}, {}};
+        InstallFor installFor = m_config.m_release.installFor;
+        std::string id = ItemIdentity(item, installFor);
+        for (auto& existing : m_config.m_registry) {
+            if (ItemIdentity(existing, installFor) == id) {
+                existing = item;
+                return;
+            }
+        }
+        m_config.m_registry.push_back(std::move(item));
+    }
+
+    CInstallConfig& m_config;
+    std::string m_fileName;
+    LoadOptions m_options;
+    Section m_section = Section::None;
+    bool m_haveCompany = false, m_haveProduct = false, m_haveProcess = false, m_haveVersion = false;
+    InstallFor m_fileInstallFor = InstallFor::Unset;
+    bool m_filePrompt = false;
+    std::unordered_map<std::string, size_t> m_selectableIds;
+    std::unordered_map<std::string, size_t> m_pageIndex;
+};
+
+void CInstallConfig::Parse(const std::string& content, const std::string& fileName,
+                           const LoadOptions& options) {
+    CInstallConfig parsed;
+    ConfigReader(&parsed, fileName, options).Run(content);
+    *this = std::move(parsed);
+}
+
+void CInstallConfig::Load(const std::string& path, const LoadOptions& options) {
+    std::string content;
+    if (IsDirectory(path) || !ReadFileText(path, &content))
+        throw CConfigException(
+            Format("Could not open: %s\n\npwd: %s", path.c_str(), CurrentFolder().c_str()));
+    Parse(content, path, options);
+}
+
+void CInstallConfig::LoadInstalled(const std::string& path, const LoadOptions& options) {
+    if (!PathExists(path))
+        throw CConfigException(Format("Config file does not exist: %s\n", path.c_str()));
+    Load(path, options);
+    if (!m_hasRelease)
+        throw CConfigException(Format(
+            "Config file is corrupt! \n\nRelease info is missing in file: %s\n", path.c_str()));
+    if (m_release.version.empty())
+        throw CConfigException(Format(
+            "Config file is corrupt! \n\nVersion info is missing in file: %s\n", path.c_str()));
+    if (m_addRemove.displayName.empty())
+        throw CConfigException(
+            Format("Installation file, %s, is corrupt!\n[AddRemoveProgs] DisplayName is missing",
+                   path.c_str()));
+    if (m_addRemove.uninstallString.empty())
+        throw CConfigException(Format(
+            "Installation file, %s, is corrupt!\n[AddRemoveProgs] UninstallString is missing",
+            path.c_str()));
+}
+
+}  // namespace corv::inst

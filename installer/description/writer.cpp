@@ -1,0 +1,449 @@
+// The installed copy's writer, and the merge of a newer package into it.
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+#include "installer/description/description.h"
+#include "installer/sys/inst_log.h"
+#include "installer/sys/text_util.h"
+#include "platform/codepage.h"
+#include "platform/file_ops.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/text.h"
+
+namespace corv::inst {
+
+namespace {
+
+// Every text must read back as written; a value that would not is refused rather than saved
+// into a file that the uninstaller and later updates would misread.
+struct Unwritable {
+    std::string reason;
+};
+
+bool HasOuterBlanks(const std::string& text) {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    return !text.empty() && (blank(text.front()) || blank(text.back()));
+}
+
+// The reader trims values of blanks and ends lines at CR or LF.
+void CheckValue(const std::string& text) {
+    if (text.find_first_of("\r\n") != std::string::npos)
+        throw Unwritable{"a value holds a line break: " +
+                         text.substr(0, text.find_first_of("\r\n"))};
+    if (HasOuterBlanks(text))
+        throw Unwritable{"a value has leading or trailing blanks: \"" + text + "\""};
+}
+
+// A "|" field is also split, "void" read as empty, and after the first field a flag word
+// would start the flag tail.
+void CheckField(const std::string& text, bool flagWords = true) {
+    CheckValue(text);
+    if (text.find('|') != std::string::npos) throw Unwritable{"a field holds \"|\": " + text};
+    if (NoCase(text, "void") ||
+        (flagWords &&
+         (NoCase(text, "obsolete") || NoCase(text, "validsince") || NoCase(text, "ignoreorder"))))
+        throw Unwritable{"a field is a keyword: " + text};
+}
+
+std::string Flags(const ItemFlags& flags) {
+    std::string out;
+    if (flags.obsolete) out += "|obsolete";
+    if (flags.ignoreOrder) out += "|ignoreorder";
+    if (!flags.validSince.empty()) {
+        CheckField(flags.validSince);
+        out += "|validsince|" + flags.validSince;
+    }
+    return out;
+}
+
+const char* ModeName(ScriptMode mode) {
+    switch (mode) {
+        case ScriptMode::Overwrite:
+            return "overwrite";
+        case ScriptMode::Update:
+            return "update";
+        case ScriptMode::Keep:
+            return "keep";
+    }
+    return "keep";
+}
+
+std::string RegistryFields(const RegistryItem& item) {
+    const CRegistryKey& k = item.key;
+    CheckField(k.Root(), false);
+    CheckField(k.KeyPath());
+    std::string out = k.Root() + "|" + k.KeyPath();
+    if (!k.ValueName().empty() || k.Type() != RegItemType::None) {
+        if (!k.ValueName().empty()) CheckField(k.ValueName());
+        out += "|" + k.ValueName();
+    }
+    if (k.Type() != RegItemType::None) {
+        if (!k.Data().empty()) CheckField(k.Data());
+        out += "|" + k.TypeName() + "|" + k.Data();
+    }
+    return out + Flags(item.flags);
+}
+
+std::string FileFields(const FileItem& item) {
+    CheckField(item.path, false);
+    std::string out = item.path;
+    // Empty fields before a later non-empty one stay, so that fields keep their places.
+    size_t last = item.fields.size();
+    while (last > 0 && item.fields[last - 1].empty()) --last;
+    for (size_t i = 0; i < last; ++i) {
+        if (!item.fields[i].empty()) CheckField(item.fields[i]);
+        out += "|" + item.fields[i];
+    }
+    return out + Flags(item.flags);
+}
+
+std::string ScriptFields(const ScriptItem& s) {
+    CheckField(s.program, false);
+    std::string stamp = std::to_string(s.stamp);
+    if (s.kind == ScriptKind::Exec) {
+        for (const std::string* f : {&s.folder, &s.parameters, &s.target})
+            if (!f->empty()) CheckField(*f);
+        return s.program + "|" + (s.folder.empty() ? "void" : s.folder) + "|" + s.parameters + "|" +
+               (s.target.empty() ? "void" : s.target) + "|" + (s.show ? "show" : "hide") + "|" +
+               ModeName(s.mode) + "|" + stamp + Flags(s.flags);
+    }
+    if (s.shortForm) return s.program + Flags(s.flags);
+    if (!s.parameters.empty()) CheckField(s.parameters);
+    return s.program + "|" + s.parameters + "|" + ModeName(s.mode) + "|" + stamp + Flags(s.flags);
+}
+
+class Writer {
+  public:
+    void Line(const std::string& text) {
+        if (text.size() > kMaxLineBytes)
+            throw Unwritable{
+                Format("a line is longer than %u bytes: ", static_cast<unsigned>(kMaxLineBytes)) +
+                text.substr(0, 60) + "..."};
+        m_out += text;
+        m_out += "\r\n";
+    }
+    void Key(const char* key, const std::string& value) {
+        CheckValue(value);
+        Line(std::string(key) + "=" + value);
+    }
+    std::string& Text() { return m_out; }
+
+  private:
+    std::string m_out;
+};
+
+template <typename T, typename F>
+void Items(Writer& w, const std::vector<T>& items, F line) {
+    for (const auto& item : items)
+        if (item.selectable.empty()) w.Line(line(item, false));
+    for (const auto& item : items) {
+        if (item.selectable.empty()) continue;
+        CheckField(item.selectable, false);
+        w.Line(line(item, true));
+    }
+}
+
+}  // namespace
+
+std::string CInstallConfig::ToText() const {
+    Writer w;
+    try {
+        // An installed copy without release data could never be loaded again.
+        if (!m_hasRelease) throw Unwritable{"the description has no [Release] section"};
+        w.Line("[corvinstall]");
+        w.Key("user", m_user);
+        w.Line("");
+
+        const ReleaseInfo& r = m_release;
+        w.Line("[Release]");
+        w.Key("PackageType", r.packageType);
+        w.Key("Company", r.company);
+        w.Key("Product", r.product);
+        w.Key("ProcessName", r.processName);
+        w.Key("Version", r.version);
+        w.Key("ApplicableSince", r.applicableSince);
+        w.Key("TargetFolder", r.targetFolder);
+        w.Key("Logo", r.logo);
+        w.Key("Readme", r.readme);
+        if (!r.displayCompleteOptions.empty())
+            w.Key("DisplayCompleteOptions", r.displayCompleteOptions);
+        std::string installFor = r.installFor == InstallFor::AllUsers    ? "allusers"
+                                 : r.installFor == InstallFor::OnlyForMe ? "onlyforme"
+                                                                         : "";
+        if (r.promptInstallFor && !installFor.empty()) installFor += "|prompt";
+        w.Key("InstallFor", installFor);
+        w.Key("RegistryRoot", r.registryRoot);
+        w.Key("RegistryInstallLocation", r.registryInstallLocation);
+        w.Line("");
+
+        const AddRemoveInfo& a = m_addRemove;
+        w.Line("[AddRemovePrograms]");
+        w.Key("DisplayName", a.displayName);
+        w.Key("UninstallString", a.uninstallString);
+        w.Key("DisplayIcon", a.displayIcon);
+        w.Key("InstallLocation", a.installLocation);
+        w.Key("UrlInfoAbout", a.urlInfoAbout);
+        w.Key("Publisher", a.publisher);
+        w.Key("Contact", a.contact);
+        w.Key("DisplayVersion", a.displayVersion);
+        w.Line("");
+
+        w.Line("[Selectables]");
+        for (const auto& s : m_selectables) {
+            CheckField(s.group, false);
+            CheckField(s.id, false);
+            CheckField(s.title, false);
+            w.Line(s.group + "=" + s.id + "|" + s.title + (s.selected ? "|selected" : "|cleared"));
+        }
+        w.Line("");
+
+        w.Line("[Pages]");
+        for (const auto& p : m_pages) {
+            CheckValue(p.name);
+            if (p.name.empty() || p.name.find('=') != std::string::npos || p.name[0] == ';' ||
+                p.name[0] == '[' || NoCase(p.name, "Selectable"))
+                throw Unwritable{"a page name cannot be written: " + p.name};
+            CheckValue(p.header);
+            CheckValue(p.description);
+            w.Line(p.name + "=Header|" + p.header);
+            w.Line(p.name + "=Description|" + p.description);
+            if (!p.enable.empty()) {
+                CheckValue(p.enable);
+                w.Line(p.name + "=Enable|" + p.enable);
+            }
+        }
+        w.Line("");
+
+        w.Line("[RegistryKeys]");
+        Items(w, m_registry, [](const RegistryItem& item, bool owned) {
+            return owned ? "Selectable=" + item.selectable + "|reg|" + RegistryFields(item)
+                         : "reg=" + RegistryFields(item);
+        });
+        w.Line("");
+
+        w.Line("[FileItems]");
+        Items(w, m_files, [](const FileItem& item, bool owned) {
+            std::string kind = FileKindName(item.kind);
+            return owned ? "Selectable=" + item.selectable + "|" + kind + "|" + FileFields(item)
+                         : kind + "=" + FileFields(item);
+        });
+        w.Line("");
+
+        w.Line("[Scripts]");
+        Items(w, m_scripts, [](const ScriptItem& item, bool owned) {
+            std::string kind = item.kind == ScriptKind::Exec ? "Exec" : "LaunchApp";
+            return owned ? "Selectable=" + item.selectable + "|" + kind + "|" + ScriptFields(item)
+                         : kind + "=" + ScriptFields(item);
+        });
+        w.Line("");
+    } catch (const Unwritable& e) {
+        throw CConfigException("Cannot write the description: " + e.reason);
+    }
+    return std::move(w.Text());
+}
+
+void CInstallConfig::Save(const std::string& path) const {
+    std::string text;
+    try {
+        text = ToText();
+    } catch (const CConfigException& e) {
+        throw CConfigException(Format("Could not save config file: %s, reason: %s", path.c_str(),
+                                      e.Message().c_str()));
+    }
+    std::string ansi;
+    if (!Utf8ToAnsi(text, &ansi)) {
+        std::string line;
+        for (size_t start = 0, end; start < text.size(); start = end + 2) {
+            end = text.find("\r\n", start);
+            line = text.substr(start, end - start);
+            if (!Utf8ToAnsi(line, &ansi)) break;
+        }
+        throw CConfigException(
+            Format("Could not save config file: %s, reason: the system's code page "
+                   "cannot hold the text of the line: %s",
+                   path.c_str(), line.c_str()));
+    }
+    long rc = WriteFileBytes(path, ansi);
+    if (rc != kOk)
+        throw CConfigException(Format("Could not save config file: %s, reason: %s", path.c_str(),
+                                      ErrorText(rc).c_str()));
+}
+
+namespace {
+
+uint64_t HashNoCase(uint64_t h, std::string_view s) {
+    for (char c : s) {
+        h ^= static_cast<unsigned char>(AsciiLower(c));
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+constexpr uint64_t kHashSeed = 14695981039346656037ull;
+
+std::string_view WithoutTrailingBackslashes(std::string_view path) {
+    while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+    return path;
+}
+
+// The root as a number: a resolved root, "$TargetHKEY" while unresolved, or -1 (unknown name).
+int RootCode(const std::string& name, InstallFor installFor) {
+    RegRoot root;
+    if (ResolveRootName(name, installFor, &root)) return static_cast<int>(root);
+    return NoCase(name, kTargetHkeyName) ? 100 : -1;
+}
+
+struct RegistryIdentity {
+    uint64_t Hash(const RegistryItem& item, InstallFor installFor) const {
+        int code = RootCode(item.key.Root(), installFor);
+        uint64_t h = code >= 0 ? kHashSeed ^ static_cast<uint64_t>(code)
+                               : HashNoCase(kHashSeed, item.key.Root());
+        h = HashNoCase(h * 31, WithoutTrailingBackslashes(item.key.KeyPath()));
+        return HashNoCase(h * 31, item.key.ValueName());
+    }
+    bool Same(const RegistryItem& a, InstallFor fa, const RegistryItem& b, InstallFor fb) const {
+        int ca = RootCode(a.key.Root(), fa), cb = RootCode(b.key.Root(), fb);
+        return ca == cb && (ca >= 0 || NoCase(a.key.Root(), b.key.Root())) &&
+               NoCase(WithoutTrailingBackslashes(a.key.KeyPath()),
+                      WithoutTrailingBackslashes(b.key.KeyPath())) &&
+               NoCase(a.key.ValueName(), b.key.ValueName());
+    }
+};
+
+struct FileIdentity {
+    uint64_t Hash(const FileItem& item, InstallFor) const {
+        return HashNoCase(kHashSeed, item.path);
+    }
+    bool Same(const FileItem& a, InstallFor, const FileItem& b, InstallFor) const {
+        return NoCase(a.path, b.path);
+    }
+};
+
+struct ScriptIdentity {
+    uint64_t Hash(const ScriptItem& item, InstallFor) const {
+        return HashNoCase(kHashSeed ^ static_cast<uint64_t>(item.kind), item.program);
+    }
+    bool Same(const ScriptItem& a, InstallFor, const ScriptItem& b, InstallFor) const {
+        return a.kind == b.kind && NoCase(a.program, b.program);
+    }
+};
+
+// Folds `newer` into `items` in one pass over both lists: an open-addressing table of item
+// hashes finds matches without building keys, replacements go in place, new items at the end,
+// and removed items are dropped in a final compaction.
+template <typename T, typename Identity>
+void FoldList(std::vector<T>* items, InstallFor mine, const std::vector<T>& newer,
+              InstallFor theirs, const Identity& identity) {
+    size_t capacity = 16;
+    while (capacity < 2 * (items->size() + newer.size())) capacity *= 2;
+    std::vector<uint64_t> hashes(capacity);
+    std::vector<size_t> slots(capacity, 0);  // item index + 1; 0 = empty
+    std::vector<char> fromNewer(items->size(), 0), removed(items->size(), 0);
+    items->reserve(items->size() + newer.size());
+
+    auto insert = [&](uint64_t hash, size_t index) {
+        size_t i = hash & (capacity - 1);
+        while (slots[i] != 0) i = (i + 1) & (capacity - 1);
+        hashes[i] = hash;
+        slots[i] = index + 1;
+    };
+    for (size_t i = 0; i < items->size(); ++i) insert(identity.Hash((*items)[i], mine), i);
+
+    for (const T& item : newer) {
+        uint64_t hash = identity.Hash(item, theirs);
+        size_t match = SIZE_MAX;
+        for (size_t i = hash & (capacity - 1); slots[i] != 0; i = (i + 1) & (capacity - 1)) {
+            size_t index = slots[i] - 1;
+            if (hashes[i] == hash && !removed[index] &&
+                identity.Same((*items)[index], fromNewer[index] ? theirs : mine, item, theirs)) {
+                match = index;
+                break;
+            }
+        }
+        if (item.flags.obsolete) {
+            // Removed by this update: the installed description no longer lists it.
+            if (match != SIZE_MAX) removed[match] = 1;
+        } else if (match != SIZE_MAX) {
+            (*items)[match] = item;
+            fromNewer[match] = 1;
+        } else {
+            insert(hash, items->size());
+            items->push_back(item);
+            fromNewer.push_back(1);
+            removed.push_back(0);
+        }
+    }
+    size_t out = 0;
+    for (size_t i = 0; i < items->size(); ++i) {
+        if (removed[i]) continue;
+        if (out != i) (*items)[out] = std::move((*items)[i]);
+        ++out;
+    }
+    items->resize(out);
+}
+
+}  // namespace
+
+void CInstallConfig::Merge(const CInstallConfig& newer) {
+    InstallFor mine = m_release.installFor;
+    InstallFor theirs = newer.m_release.installFor;
+    FoldList(&m_registry, mine, newer.m_registry, theirs, RegistryIdentity());
+    FoldList(&m_files, mine, newer.m_files, theirs, FileIdentity());
+    FoldList(&m_scripts, mine, newer.m_scripts, theirs, ScriptIdentity());
+
+    // Items may name selectables of either description; keep them all defined.
+    for (const Selectable& s : newer.m_selectables) {
+        auto it = std::find_if(m_selectables.begin(), m_selectables.end(),
+                               [&](const Selectable& mine) { return NoCase(mine.id, s.id); });
+        if (it != m_selectables.end())
+            *it = s;
+        else
+            m_selectables.push_back(s);
+    }
+    for (const PageText& p : newer.m_pages) {
+        auto it = std::find_if(m_pages.begin(), m_pages.end(),
+                               [&](const PageText& mine) { return NoCase(mine.name, p.name); });
+        if (it != m_pages.end())
+            *it = p;
+        else
+            m_pages.push_back(p);
+    }
+
+    // The installed version is now the newer package's; the computed Add/Remove values stay
+    // when the newer description does not carry them.
+    if (newer.m_hasRelease) {
+        m_release = newer.m_release;
+        m_hasRelease = true;
+    }
+    AddRemoveInfo addRemove = newer.m_addRemove;
+    if (addRemove.uninstallString.empty()) addRemove.uninstallString = m_addRemove.uninstallString;
+    if (addRemove.installLocation.empty()) addRemove.installLocation = m_addRemove.installLocation;
+    if (addRemove.displayName.empty()) addRemove.displayName = m_addRemove.displayName;
+    m_addRemove = addRemove;
+}
+
+void CInstallConfig::MergeIntoFile(const std::string& installedPath, const CInstallConfig& newer,
+                                   const LoadOptions& options) {
+    std::string mrg = installedPath;
+    size_t dot = mrg.find_last_of(".\\/");
+    if (dot != std::string::npos && mrg[dot] == '.') mrg.resize(dot);
+    mrg += ".mrg";
+    try {
+        CInstallConfig merged;
+        merged.LoadInstalled(installedPath, options);
+        merged.Merge(newer);
+        merged.Save(mrg);
+        long rc = ReplaceFileBy(mrg, installedPath);
+        if (rc != kOk)
+            throw CConfigException(
+                Format("Could not replace %s: %s", installedPath.c_str(), ErrorText(rc).c_str()));
+    } catch (const CInstallerError& e) {
+        InstLog("%s\n", e.Message().c_str());
+        if (PathExists(mrg)) RemoveFile(mrg);
+        throw CInstallException("Could not merge new updates into current config file!");
+    }
+}
+
+}  // namespace corv::inst

@@ -1,0 +1,73 @@
+// A registry item of the installer: root name, key path, optional value name, type and data.
+#pragma once
+
+#include <string>
+
+#include "platform/registry.h"
+
+namespace corv::inst {
+
+// Who the product is installed for; decides what "$TargetHKEY" means.
+enum class InstallFor { Unset, AllUsers, OnlyForMe };
+
+constexpr const char* kTargetHkeyName = "$TargetHKEY";
+
+// The root name table ("HKLM", "HKEY_LOCAL_MACHINE", ..., "$TargetHKEY"), without regard to
+// case. False for an unknown name, and for "$TargetHKEY" while InstallFor is unset.
+bool ResolveRootName(const std::string& name, InstallFor installFor, RegRoot* root);
+bool IsKnownRootName(const std::string& name);
+// "HKEY_LOCAL_MACHINE" for "hklm" and so on; "$TargetHKEY" for that name; "" when unknown.
+std::string CanonicalRootName(const std::string& name);
+
+enum class RegItemType { None, String, Dword };
+
+class CRegistryKey {
+  public:
+    CRegistryKey() = default;
+    // The key itself (valueName empty) or a value without data. Throws CInstallException
+    // "syntax error!" when the root or the key path is empty.
+    CRegistryKey(std::string root, std::string keyPath, std::string valueName = std::string());
+    // A value: typeName "REG_SZ" or "REG_DWORD" (any case); any other type throws
+    // "IllegalTypeException: CRegistryKey constructor: type is unknown".
+    CRegistryKey(std::string root, std::string keyPath, std::string valueName,
+                 const std::string& typeName, std::string data);
+
+    const std::string& Root() const { return m_root; }
+    const std::string& KeyPath() const { return m_keyPath; }
+    const std::string& ValueName() const { return m_valueName; }
+    RegItemType Type() const { return m_type; }
+    const std::string& Data() const { return m_data; }
+    std::string TypeName() const;  // "REG_SZ", "REG_DWORD" or ""
+    bool IsKey() const { return m_valueName.empty(); }
+    // "root\key" or "root\key\value", as the log shows it.
+    std::string Path() const;
+
+    // System operations; "$TargetHKEY" is resolved with installFor. Results are Win32 error
+    // numbers; an unknown root is logged as "Unknown Registry key: %s\n".
+    long CreateKey(InstallFor installFor) const;
+    // Creates the key and writes the value with its type; a REG_DWORD's data is a decimal or
+    // 0x-hexadecimal number (kErrInvalidData otherwise).
+    long Write(InstallFor installFor) const;
+    // Deletes the value, or for a key item the key with everything below it.
+    long Delete(InstallFor installFor) const;
+    bool Exists(InstallFor installFor) const;
+    // The value's present data as text (REG_SZ as is, REG_DWORD in decimal).
+    long Read(InstallFor installFor, std::string* data) const;
+
+    bool operator==(const CRegistryKey& o) const;
+    bool operator!=(const CRegistryKey& o) const { return !(*this == o); }
+
+  private:
+    long Root(InstallFor installFor, RegRoot* root) const;
+
+    std::string m_root;
+    std::string m_keyPath;
+    std::string m_valueName;
+    RegItemType m_type = RegItemType::None;
+    std::string m_data;
+};
+
+// Parses a REG_DWORD data text: decimal or 0x-hexadecimal, at most 32 bits.
+bool ParseDword(const std::string& text, uint32_t* value);
+
+}  // namespace corv::inst

@@ -1,0 +1,14 @@
+#include "platform/codepage.h"
+
+namespace corv {
+
+std::string AnsiToUtf8(const std::string& ansi) {
+    return ansi;
+}
+
+bool Utf8ToAnsi(const std::string& utf8, std::string* out) {
+    *out = utf8;
+    return true;
+}
+
+}  // namespace corv
