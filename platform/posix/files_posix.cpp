@@ -16,13 +16,18 @@ thread_local long t_lastError = 0;
 
 long FromErrno(int e) {
     switch (e) {
-        case ENOENT: return kErrFileNotFound;
-        case ENOTDIR: return kErrPathNotFound;
+        case ENOENT:
+            return kErrFileNotFound;
+        case ENOTDIR:
+            return kErrPathNotFound;
         case EACCES:
         case EPERM:
-        case EROFS: return kErrAccessDenied;
-        case EEXIST: return kErrAlreadyExists;
-        default: return 1000 + e;
+        case EROFS:
+            return kErrAccessDenied;
+        case EEXIST:
+            return kErrAlreadyExists;
+        default:
+            return 1000 + e;
     }
 }
 
@@ -50,12 +55,18 @@ bool IsDirectory(const std::string& path) {
     return stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-long MakeDirectory(const std::string& path) { return Result(mkdir(NativePath(path).c_str(), 0777)); }
-long RemoveFile(const std::string& path) { return Result(unlink(NativePath(path).c_str())); }
+long MakeDirectory(const std::string& path) {
+    return Result(mkdir(NativePath(path).c_str(), 0777));
+}
+long RemoveFile(const std::string& path) {
+    return Result(unlink(NativePath(path).c_str()));
+}
 long RenameFile(const std::string& from, const std::string& to) {
     return Result(std::rename(NativePath(from).c_str(), NativePath(to).c_str()));
 }
-long LastFileError() { return t_lastError; }
+long LastFileError() {
+    return t_lastError;
+}
 
 FILE* OpenFile(const std::string& path, const char* mode) {
     FILE* f = std::fopen(NativePath(path).c_str(), mode);

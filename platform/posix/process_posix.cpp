@@ -8,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/errors.h"
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/system.h"
 
@@ -17,8 +18,9 @@ namespace corv {
 
 unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options, long* error) {
-    std::string command = "'" + program + "' " + arguments;
-    if (!options.folder.empty()) command = "cd '" + options.folder + "' && exec " + command;
+    // exec, so that the pid returned is the program's own.
+    std::string command = "exec '" + NativePath(program) + "' " + arguments;
+    if (!options.folder.empty()) command = "cd '" + NativePath(options.folder) + "' && " + command;
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = 0;
     int rc = posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
@@ -43,7 +45,7 @@ ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode)
         } else if (r < 0) {
             return ProcessWait::Failed;
         }
-        if (TickCountMs() >= end) return ProcessWait::Timeout;
+        if (timeoutMs != kWaitForever && TickCountMs() >= end) return ProcessWait::Timeout;
         SleepMs(10);
     }
 }

@@ -6,7 +6,7 @@ namespace corv {
 
 namespace {
 class ConsolePrompter : public Prompter {
-public:
+  public:
     PromptAnswer Ask(const std::string& text, const std::string& caption, PromptKind kind,
                      PromptIcon) override {
         std::fprintf(stderr, "[%s] %s\n", caption.c_str(), text.c_str());

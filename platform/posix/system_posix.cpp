@@ -9,31 +9,54 @@
 
 namespace corv {
 
-bool GetOsVersion(OsVersion*) { return false; }
-bool GetTrueOsVersion(OsVersion*) { return false; }
+bool GetOsVersion(OsVersion*) {
+    return false;
+}
+bool GetTrueOsVersion(OsVersion*) {
+    return false;
+}
 
 std::string ErrorText(long code) {
     switch (code) {
-        case 0: return "The operation completed successfully.";
-        case 2: return "The system cannot find the file specified.";
-        case 3: return "The system cannot find the path specified.";
-        case 5: return "Access is denied.";
-        case 13: return "The data is invalid.";
-        case 87: return "The parameter is incorrect.";
-        case 122: return "The data area passed to a system call is too small.";
-        case 183: return "Cannot create a file when that file already exists.";
-        case 234: return "More data is available.";
-        case 259: return "No more data is available.";
+        case 0:
+            return "The operation completed successfully.";
+        case 2:
+            return "The system cannot find the file specified.";
+        case 3:
+            return "The system cannot find the path specified.";
+        case 5:
+            return "Access is denied.";
+        case 13:
+            return "The data is invalid.";
+        case 87:
+            return "The parameter is incorrect.";
+        case 122:
+            return "The data area passed to a system call is too small.";
+        case 183:
+            return "Cannot create a file when that file already exists.";
+        case 234:
+            return "More data is available.";
+        case 259:
+            return "No more data is available.";
         default:
-            if (code > 1000 && code < 1000 + 4096) return std::strerror(static_cast<int>(code - 1000));
+            if (code > 1000 && code < 1000 + 4096)
+                return std::strerror(static_cast<int>(code - 1000));
             return "Unknown error " + std::to_string(code);
     }
 }
 
-long LastError() { return errno; }
-bool IsAdministrator() { return geteuid() == 0; }
-std::string FileVersion(const std::string&) { return std::string(); }
-unsigned CurrentProcessId() { return static_cast<unsigned>(getpid()); }
+long LastError() {
+    return errno;
+}
+bool IsAdministrator() {
+    return geteuid() == 0;
+}
+std::string FileVersion(const std::string&) {
+    return std::string();
+}
+unsigned CurrentProcessId() {
+    return static_cast<unsigned>(getpid());
+}
 
 void SleepMs(unsigned ms) {
     struct timespec ts = {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000L};

@@ -11,7 +11,7 @@ struct MemoryRegistry::Node {
     std::string name;
     Node* parent = nullptr;
     std::map<std::string, std::unique_ptr<Node>> children;  // by lower-case name
-    std::vector<RegValue> values;                          // in the order first set
+    std::vector<RegValue> values;                           // in the order first set
     uint64_t ownChanges = 0;
     uint64_t treeChanges = 0;
 
@@ -55,7 +55,9 @@ constexpr long kErrKeyDeleted = 1018;
 
 }  // namespace
 
-MemoryRegistry::MemoryRegistry() { Clear(); }
+MemoryRegistry::MemoryRegistry() {
+    Clear();
+}
 MemoryRegistry::~MemoryRegistry() = default;
 
 void MemoryRegistry::Clear() {
@@ -143,12 +145,13 @@ long MemoryRegistry::Open(RegRoot root, const std::string& path, unsigned access
     return OpenOrCreate(root, path, access, false, out);
 }
 
-long MemoryRegistry::Create(RegRoot root, const std::string& path, unsigned access,
-                            Handle* out) {
+long MemoryRegistry::Create(RegRoot root, const std::string& path, unsigned access, Handle* out) {
     return OpenOrCreate(root, path, access, true, out);
 }
 
-void MemoryRegistry::Close(Handle h) { delete static_cast<OpenKey*>(h); }
+void MemoryRegistry::Close(Handle h) {
+    delete static_cast<OpenKey*>(h);
+}
 
 long MemoryRegistry::Query(Handle h, const std::string& name, RegValue* out) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -246,7 +249,11 @@ long MemoryRegistry::WaitForChange(Handle h, bool subtree, unsigned timeoutMs) {
     return changed ? kOk : kWaitTimeout;
 }
 
-ScopedMemoryRegistry::ScopedMemoryRegistry() { SetRegistryBackend(&registry_); }
-ScopedMemoryRegistry::~ScopedMemoryRegistry() { SetRegistryBackend(nullptr); }
+ScopedMemoryRegistry::ScopedMemoryRegistry() {
+    SetRegistryBackend(&registry_);
+}
+ScopedMemoryRegistry::~ScopedMemoryRegistry() {
+    SetRegistryBackend(nullptr);
+}
 
 }  // namespace corv

@@ -8,7 +8,9 @@ namespace {
 std::atomic<MessagePoster*> g_poster{nullptr};
 }
 
-void SetMainPoster(MessagePoster* poster) { g_poster = poster; }
+void SetMainPoster(MessagePoster* poster) {
+    g_poster = poster;
+}
 
 bool PostToMain(unsigned message, uintptr_t wParam, intptr_t lParam) {
     MessagePoster* p = g_poster;

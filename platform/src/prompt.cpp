@@ -8,7 +8,9 @@ namespace {
 Prompter* g_prompter = nullptr;
 }
 
-void SetPrompter(Prompter* prompter) { g_prompter = prompter; }
+void SetPrompter(Prompter* prompter) {
+    g_prompter = prompter;
+}
 
 PromptAnswer ShowPrompt(const std::string& text, const std::string& caption, PromptKind kind,
                         PromptIcon icon) {
@@ -39,6 +41,8 @@ ScopedScriptedPrompter::ScopedScriptedPrompter(std::deque<PromptAnswer> answers)
     SetPrompter(this);
 }
 
-ScopedScriptedPrompter::~ScopedScriptedPrompter() { SetPrompter(nullptr); }
+ScopedScriptedPrompter::~ScopedScriptedPrompter() {
+    SetPrompter(nullptr);
+}
 
 }  // namespace corv

@@ -12,20 +12,31 @@ RegistryBackend* g_backend = nullptr;
 
 const char* RegRootName(RegRoot root) {
     switch (root) {
-        case RegRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
-        case RegRoot::CurrentUser: return "HKEY_CURRENT_USER";
-        case RegRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
-        case RegRoot::Users: return "HKEY_USERS";
-        case RegRoot::CurrentConfig: return "HKEY_CURRENT_CONFIG";
+        case RegRoot::LocalMachine:
+            return "HKEY_LOCAL_MACHINE";
+        case RegRoot::CurrentUser:
+            return "HKEY_CURRENT_USER";
+        case RegRoot::ClassesRoot:
+            return "HKEY_CLASSES_ROOT";
+        case RegRoot::Users:
+            return "HKEY_USERS";
+        case RegRoot::CurrentConfig:
+            return "HKEY_CURRENT_CONFIG";
     }
     return "";
 }
 
-RegistryBackend& Registry() { return g_backend ? *g_backend : *DefaultRegistryBackend(); }
+RegistryBackend& Registry() {
+    return g_backend ? *g_backend : *DefaultRegistryBackend();
+}
 
-void SetRegistryBackend(RegistryBackend* backend) { g_backend = backend; }
+void SetRegistryBackend(RegistryBackend* backend) {
+    g_backend = backend;
+}
 
-RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) {
+    other.handle_ = nullptr;
+}
 
 RegKey& RegKey::operator=(RegKey&& other) noexcept {
     if (this != &other) {
@@ -171,7 +182,8 @@ std::string ValueText(const RegValue& v) {
 
 uint32_t ValueDword(const RegValue& v) {
     if (v.data.size() < 4) return 0;
-    return v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (static_cast<uint32_t>(v.data[3]) << 24);
+    return v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
+           (static_cast<uint32_t>(v.data[3]) << 24);
 }
 
 }  // namespace corv

@@ -1,10 +1,11 @@
+#include "platform/registry.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
 #include "platform/memory_registry.h"
-#include "platform/registry.h"
 #include "platform/system.h"
 
 namespace corv {
@@ -13,7 +14,7 @@ namespace {
 // The same behaviour is asked of the in-memory backend and of the process default (the real
 // Win32 registry under Wine, the in-memory one natively).
 class RegistryTest : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     void SetUp() override {
         if (GetParam()) SetRegistryBackend(&memory_);
         base_ = "Software\\CorvaneTest\\Registry" + std::to_string(CurrentProcessId());
@@ -31,14 +32,19 @@ protected:
 TEST_P(RegistryTest, StringsAndNumbersRoundTripWithTypeChecks) {
     RegKey key;
     ASSERT_EQ(kOk, key.Create(RegRoot::CurrentUser, base_));
-    EXPECT_EQ(kOk, key.SetString("Name", "Gr\xC3\xBC\xC3\x9F" "e"));
+    EXPECT_EQ(kOk, key.SetString("Name",
+                                 "Gr\xC3\xBC\xC3\x9F"
+                                 "e"));
     EXPECT_EQ(kOk, key.SetDword("Count", 0xFFFFFFFFu));
     EXPECT_EQ(kOk, key.SetBinary("Blob", {1, 2, 3}));
 
     std::string s = "unchanged";
     uint32_t n = 7;
     EXPECT_EQ(kOk, key.QueryString("name", &s));  // names ignore case
-    EXPECT_EQ("Gr\xC3\xBC\xC3\x9F" "e", s);
+    EXPECT_EQ(
+        "Gr\xC3\xBC\xC3\x9F"
+        "e",
+        s);
     EXPECT_EQ(kOk, key.QueryDword("Count", &n));
     EXPECT_EQ(0xFFFFFFFFu, n);
     int i = 0;

@@ -1,7 +1,8 @@
+#include "platform/system.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
-#include "platform/system.h"
 #include "platform/text.h"
 
 namespace corv {

@@ -65,7 +65,9 @@ bool WorkerThread::IsRunning() const {
     return impl_->running;
 }
 
-unsigned WorkerThread::ExitCode() const { return impl_->exitCode; }
+unsigned WorkerThread::ExitCode() const {
+    return impl_->exitCode;
+}
 
 bool WorkerThread::Join(unsigned timeoutMs) {
     {

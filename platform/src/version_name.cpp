@@ -25,8 +25,10 @@ std::string TableName(const OsVersion& v) {
             if (v.major == 5 && v.minor == 0) return "Windows 2000";
             if (v.major == 5 && v.minor == 1) return "Windows XP";
             break;
-        case OsPlatform::CE: return "Windows CE";
-        default: break;
+        case OsPlatform::CE:
+            return "Windows CE";
+        default:
+            break;
     }
     return std::string();
 }

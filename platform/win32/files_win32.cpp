@@ -16,7 +16,9 @@ long Result(BOOL ok) {
 }
 }  // namespace
 
-std::string NativePath(const std::string& path) { return path; }
+std::string NativePath(const std::string& path) {
+    return path;
+}
 
 bool PathExists(const std::string& path) {
     return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -27,12 +29,18 @@ bool IsDirectory(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-long MakeDirectory(const std::string& path) { return Result(CreateDirectoryW(Widen(path).c_str(), nullptr)); }
-long RemoveFile(const std::string& path) { return Result(DeleteFileW(Widen(path).c_str())); }
+long MakeDirectory(const std::string& path) {
+    return Result(CreateDirectoryW(Widen(path).c_str(), nullptr));
+}
+long RemoveFile(const std::string& path) {
+    return Result(DeleteFileW(Widen(path).c_str()));
+}
 long RenameFile(const std::string& from, const std::string& to) {
     return Result(MoveFileW(Widen(from).c_str(), Widen(to).c_str()));
 }
-long LastFileError() { return t_lastError; }
+long LastFileError() {
+    return t_lastError;
+}
 
 FILE* OpenFile(const std::string& path, const char* mode) {
     SetLastError(0);

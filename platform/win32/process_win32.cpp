@@ -39,7 +39,7 @@ ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode)
     HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
     if (!h) return ProcessWait::Failed;
     DWORD r = WaitForSingleObject(h, timeoutMs);
-    ProcessWait result = r == WAIT_OBJECT_0 ? ProcessWait::Ended
+    ProcessWait result = r == WAIT_OBJECT_0  ? ProcessWait::Ended
                          : r == WAIT_TIMEOUT ? ProcessWait::Timeout
                                              : ProcessWait::Failed;
     if (result == ProcessWait::Ended && exitCode) {
@@ -74,8 +74,10 @@ bool ListWithToolHelp(const std::function<void(const ProcessEntry&)>& visit) {
     using Walk = BOOL(WINAPI*)(HANDLE, PROCESSENTRY32W*);
     auto snapshot = reinterpret_cast<Snapshot>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "CreateToolhelp32Snapshot")));
-    auto first = reinterpret_cast<Walk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32FirstW")));
-    auto next = reinterpret_cast<Walk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32NextW")));
+    auto first =
+        reinterpret_cast<Walk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32FirstW")));
+    auto next =
+        reinterpret_cast<Walk>(reinterpret_cast<void*>(GetProcAddress(kernel, "Process32NextW")));
     if (!snapshot || !first || !next) return false;
     HANDLE snap = snapshot(TH32CS_SNAPPROCESS, 0);
     if (snap == INVALID_HANDLE_VALUE) return false;
@@ -113,7 +115,8 @@ bool ListWithPsapi(const std::function<void(const ProcessEntry&)>& visit) {
 
 }  // namespace
 
-bool ListProcesses(ProcessListMethod method, const std::function<void(const ProcessEntry&)>& visit) {
+bool ListProcesses(ProcessListMethod method,
+                   const std::function<void(const ProcessEntry&)>& visit) {
     return method == ProcessListMethod::Psapi ? ListWithPsapi(visit) : ListWithToolHelp(visit);
 }
 

@@ -11,11 +11,16 @@ namespace {
 
 HKEY RootKey(RegRoot root) {
     switch (root) {
-        case RegRoot::LocalMachine: return HKEY_LOCAL_MACHINE;
-        case RegRoot::CurrentUser: return HKEY_CURRENT_USER;
-        case RegRoot::ClassesRoot: return HKEY_CLASSES_ROOT;
-        case RegRoot::Users: return HKEY_USERS;
-        case RegRoot::CurrentConfig: return HKEY_CURRENT_CONFIG;
+        case RegRoot::LocalMachine:
+            return HKEY_LOCAL_MACHINE;
+        case RegRoot::CurrentUser:
+            return HKEY_CURRENT_USER;
+        case RegRoot::ClassesRoot:
+            return HKEY_CLASSES_ROOT;
+        case RegRoot::Users:
+            return HKEY_USERS;
+        case RegRoot::CurrentConfig:
+            return HKEY_CURRENT_CONFIG;
     }
     return HKEY_CURRENT_USER;
 }
@@ -42,7 +47,7 @@ void FromWide(DWORD type, const std::vector<BYTE>& raw, DWORD size, RegValue* ou
 }
 
 class Win32Registry : public RegistryBackend {
-public:
+  public:
     long Open(RegRoot root, const std::string& path, unsigned access, Handle* out) override {
         HKEY h = nullptr;
         long rc = RegOpenKeyExW(RootKey(root), Widen(path).c_str(), 0, Sam(access), &h);
@@ -61,10 +66,12 @@ public:
     long Query(Handle h, const std::string& name, RegValue* out) override {
         std::wstring wname = Widen(name);
         DWORD type = 0, size = 0;
-        long rc = RegQueryValueExW(static_cast<HKEY>(h), wname.c_str(), nullptr, &type, nullptr, &size);
+        long rc =
+            RegQueryValueExW(static_cast<HKEY>(h), wname.c_str(), nullptr, &type, nullptr, &size);
         if (rc != ERROR_SUCCESS) return rc;
         std::vector<BYTE> raw(size + sizeof(wchar_t));
-        rc = RegQueryValueExW(static_cast<HKEY>(h), wname.c_str(), nullptr, &type, raw.data(), &size);
+        rc = RegQueryValueExW(static_cast<HKEY>(h), wname.c_str(), nullptr, &type, raw.data(),
+                              &size);
         if (rc != ERROR_SUCCESS) return rc;
         out->name = name;
         FromWide(type, raw, size, out);
@@ -91,13 +98,15 @@ public:
     long DeleteTree(Handle h, const std::string& subkey) override {
         HKEY child = nullptr;
         std::wstring wsub = Widen(subkey);
-        long rc = RegOpenKeyExW(static_cast<HKEY>(h), wsub.c_str(), 0, KEY_READ | KEY_WRITE, &child);
+        long rc =
+            RegOpenKeyExW(static_cast<HKEY>(h), wsub.c_str(), 0, KEY_READ | KEY_WRITE, &child);
         if (rc != ERROR_SUCCESS) return rc;
         // Children first: RegDeleteKey refuses keys that still have subkeys.
         for (;;) {
             wchar_t name[256];
             DWORD len = 256;
-            if (RegEnumKeyExW(child, 0, name, &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            if (RegEnumKeyExW(child, 0, name, &len, nullptr, nullptr, nullptr, nullptr) !=
+                ERROR_SUCCESS)
                 break;
             if (DeleteTree(child, Narrow(name)) != ERROR_SUCCESS) break;
         }
@@ -108,20 +117,22 @@ public:
     long EnumSubkey(Handle h, uint32_t index, std::string* name) override {
         wchar_t buf[256];
         DWORD len = 256;
-        long rc = RegEnumKeyExW(static_cast<HKEY>(h), index, buf, &len, nullptr, nullptr, nullptr, nullptr);
+        long rc = RegEnumKeyExW(static_cast<HKEY>(h), index, buf, &len, nullptr, nullptr, nullptr,
+                                nullptr);
         if (rc == ERROR_SUCCESS) *name = Narrow(std::wstring(buf, len));
         return rc;
     }
 
     long EnumValue(Handle h, uint32_t index, RegValue* out) override {
         DWORD nameLen = 0, dataLen = 0;
-        long rc = RegQueryInfoKeyW(static_cast<HKEY>(h), nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, &nameLen, &dataLen, nullptr, nullptr);
+        long rc = RegQueryInfoKeyW(static_cast<HKEY>(h), nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr, nullptr, &nameLen, &dataLen, nullptr, nullptr);
         if (rc != ERROR_SUCCESS) return rc;
         std::vector<wchar_t> name(nameLen + 2);
         std::vector<BYTE> raw(dataLen + sizeof(wchar_t));
         DWORD nl = nameLen + 1, dl = dataLen, type = 0;
-        rc = RegEnumValueW(static_cast<HKEY>(h), index, name.data(), &nl, nullptr, &type, raw.data(), &dl);
+        rc = RegEnumValueW(static_cast<HKEY>(h), index, name.data(), &nl, nullptr, &type,
+                           raw.data(), &dl);
         if (rc != ERROR_SUCCESS) return rc;
         out->name = Narrow(std::wstring(name.data(), nl));
         FromWide(type, raw, dl, out);

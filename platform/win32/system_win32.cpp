@@ -10,11 +10,16 @@ namespace corv {
 namespace {
 OsPlatform PlatformOf(DWORD id) {
     switch (id) {
-        case VER_PLATFORM_WIN32s: return OsPlatform::Win32s;
-        case VER_PLATFORM_WIN32_WINDOWS: return OsPlatform::Windows9x;
-        case VER_PLATFORM_WIN32_NT: return OsPlatform::NT;
-        case 3: return OsPlatform::CE;
-        default: return OsPlatform::Unknown;
+        case VER_PLATFORM_WIN32s:
+            return OsPlatform::Win32s;
+        case VER_PLATFORM_WIN32_WINDOWS:
+            return OsPlatform::Windows9x;
+        case VER_PLATFORM_WIN32_NT:
+            return OsPlatform::NT;
+        case 3:
+            return OsPlatform::CE;
+        default:
+            return OsPlatform::Unknown;
     }
 }
 }  // namespace
@@ -52,10 +57,9 @@ bool GetTrueOsVersion(OsVersion* out) {
 
 std::string ErrorText(long code) {
     wchar_t* buf = nullptr;
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                 FORMAT_MESSAGE_IGNORE_INSERTS,
-                             nullptr, static_cast<DWORD>(code), 0,
-                             reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
+    DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buf), 0, nullptr);
     std::string text;
     if (n && buf) text = Narrow(std::wstring(buf, n));
     if (buf) LocalFree(buf);
@@ -65,7 +69,9 @@ std::string ErrorText(long code) {
     return text;
 }
 
-long LastError() { return static_cast<long>(GetLastError()); }
+long LastError() {
+    return static_cast<long>(GetLastError());
+}
 
 bool IsAdministrator() {
     HANDLE token = nullptr;
@@ -74,7 +80,8 @@ bool IsAdministrator() {
     std::vector<BYTE> buf(1024);
     DWORD size = 0;
     bool result = false;
-    if (!GetTokenInformation(token, TokenGroups, buf.data(), static_cast<DWORD>(buf.size()), &size) &&
+    if (!GetTokenInformation(token, TokenGroups, buf.data(), static_cast<DWORD>(buf.size()),
+                             &size) &&
         GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
         buf.resize(size);
         if (!GetTokenInformation(token, TokenGroups, buf.data(), size, &size)) size = 0;
@@ -107,8 +114,12 @@ std::string FileVersion(const std::string& path) {
                   HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
 }
 
-unsigned CurrentProcessId() { return GetCurrentProcessId(); }
-void SleepMs(unsigned ms) { Sleep(ms); }
+unsigned CurrentProcessId() {
+    return GetCurrentProcessId();
+}
+void SleepMs(unsigned ms) {
+    Sleep(ms);
+}
 uint64_t TickCountMs() {
     // 32-bit tick count widened across its wrap (GetTickCount64 needs Vista).
     static uint64_t high = 0;

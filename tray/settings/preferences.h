@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/registry.h"
 
@@ -13,7 +14,7 @@ extern const char* const kDefaultClassPath;
 extern const char* const kCredentialMask;  // shown instead of credentials in the log
 
 class CPreferences {
-public:
+  public:
     CPreferences();  // defaults; computes IsAdministrator
     // The dialog's working copy: every field through its getter, so sync flags become "1"/"0".
     CPreferences(const CPreferences& other);
@@ -22,6 +23,7 @@ public:
     void Load();
     void Save();
     void Dump() const;
+    std::vector<std::string> DumpLines() const;  // what Dump logs, one entry per line
     void ReloadSyncSettings();
     void ReloadAccount();
 
@@ -133,11 +135,11 @@ public:
     void WriteSyncMsnMessenger() const;
     void WriteSyncEconf() const;
     void WriteSyncXLite() const;
-    void WriteLocalIpAddress() const;     // the key must exist
-    void WriteSyncMode() const;           // creates the key if missing
-    void WriteExternalSipAddress() const; // always HKLM
+    void WriteLocalIpAddress() const;      // the key must exist
+    void WriteSyncMode() const;            // creates the key if missing
+    void WriteExternalSipAddress() const;  // always HKLM
 
-private:
+  private:
     void WriteOne(const char* name, const std::string& value, bool create, RegRoot root) const;
     void ReadAccount(RegKey& user, RegKey& machine);
 

@@ -6,7 +6,7 @@
 namespace corv {
 
 class DynamicLibrary {
-public:
+  public:
     DynamicLibrary() = default;
     ~DynamicLibrary();  // the library stays loaded: code may still run inside it
     DynamicLibrary(const DynamicLibrary&) = delete;
@@ -18,7 +18,7 @@ public:
     void* Symbol(const std::string& name) const;
     const std::string& ErrorMessage() const { return error_; }
 
-private:
+  private:
     void* handle_ = nullptr;
     std::string error_;
 };

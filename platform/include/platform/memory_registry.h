@@ -14,7 +14,7 @@
 namespace corv {
 
 class MemoryRegistry : public RegistryBackend {
-public:
+  public:
     MemoryRegistry();
     ~MemoryRegistry() override;
 
@@ -37,7 +37,7 @@ public:
     long EnumValue(Handle h, uint32_t index, RegValue* out) override;
     long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) override;
 
-private:
+  private:
     struct Node;
     struct OpenKey;
     Node* Find(const OpenKey& key);
@@ -55,13 +55,13 @@ private:
 
 // Installs a fresh MemoryRegistry as the process backend for the lifetime of the object.
 class ScopedMemoryRegistry {
-public:
+  public:
     ScopedMemoryRegistry();
     ~ScopedMemoryRegistry();
     MemoryRegistry& operator*() { return registry_; }
     MemoryRegistry* operator->() { return &registry_; }
 
-private:
+  private:
     MemoryRegistry registry_;
 };
 

@@ -17,6 +17,7 @@ unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options = {}, long* error = nullptr);
 
 enum class ProcessWait { Ended, Timeout, Failed };
+constexpr unsigned kWaitForever = 0xFFFFFFFFu;
 // Waits for the process to end. exitCode is set when it ended.
 ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode = nullptr);
 bool TerminateProcessById(unsigned pid, unsigned exitCode = 1);

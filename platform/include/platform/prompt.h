@@ -13,7 +13,7 @@ enum class PromptIcon { None, Information, Warning, Error, Question };
 enum class PromptAnswer { Ok, Yes, No };
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     virtual PromptAnswer Ask(const std::string& text, const std::string& caption, PromptKind kind,
                              PromptIcon icon) = 0;
@@ -25,13 +25,13 @@ PromptAnswer ShowPrompt(const std::string& text, const std::string& caption = "C
 
 // Answers from a script (Yes when it runs dry) and records every text shown.
 class ScriptedPrompter : public Prompter {
-public:
+  public:
     explicit ScriptedPrompter(std::deque<PromptAnswer> answers = {});
     PromptAnswer Ask(const std::string& text, const std::string& caption, PromptKind kind,
                      PromptIcon icon) override;
     std::vector<std::string> Texts();
 
-private:
+  private:
     std::mutex mutex_;
     std::deque<PromptAnswer> answers_;
     std::vector<std::string> texts_;
@@ -39,7 +39,7 @@ private:
 
 // Installs a ScriptedPrompter for the lifetime of the object.
 class ScopedScriptedPrompter : public ScriptedPrompter {
-public:
+  public:
     explicit ScopedScriptedPrompter(std::deque<PromptAnswer> answers = {});
     ~ScopedScriptedPrompter() override;
 };

@@ -35,7 +35,7 @@ struct RegValue {
 };
 
 class RegistryBackend {
-public:
+  public:
     using Handle = void*;
     virtual ~RegistryBackend() = default;
 
@@ -56,13 +56,14 @@ public:
 
 constexpr long kWaitTimeout = 258;
 
-// The process-wide backend. Programs install the Win32 backend at start; native tests an in-memory one.
+// The process-wide backend. Programs install the Win32 backend at start; native tests an in-memory
+// one.
 RegistryBackend& Registry();
 void SetRegistryBackend(RegistryBackend* backend);  // not owned; nullptr restores the default
 
 // An open registry key; closed on destruction. Every result is a Win32 error number.
 class RegKey {
-public:
+  public:
     RegKey() = default;
     ~RegKey() { Close(); }
     RegKey(RegKey&& other) noexcept;
@@ -97,7 +98,7 @@ public:
 
     long WaitForChange(bool subtree, unsigned timeoutMs);
 
-private:
+  private:
     RegistryBackend::Handle handle_ = nullptr;
 };
 

@@ -14,7 +14,7 @@ constexpr unsigned kStillActive = 259;
 // A thread with a start hook, a body and an end hook, run in that order on the new thread.
 // ExitCode() is kStillActive until Run has returned.
 class WorkerThread {
-public:
+  public:
     WorkerThread();
     virtual ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
@@ -28,12 +28,12 @@ public:
     // Forced end; only for teardown when the thread does not stop by its flag.
     void Terminate();
 
-protected:
+  protected:
     virtual void OnThreadStart() {}
     virtual unsigned Run() = 0;
     virtual void OnThreadEnd() {}
 
-private:
+  private:
     struct Impl;
     static void Body(WorkerThread* self);
     std::unique_ptr<Impl> impl_;
@@ -41,7 +41,7 @@ private:
 
 // Where worker threads post their messages for the main window.
 class MessagePoster {
-public:
+  public:
     virtual ~MessagePoster() = default;
     virtual bool Post(unsigned message, uintptr_t wParam, intptr_t lParam) = 0;
 };
@@ -52,7 +52,7 @@ bool PostToMain(unsigned message, uintptr_t wParam = 0, intptr_t lParam = 0);
 
 // A poster that keeps the messages until the owner pumps them (native tests).
 class QueuedPoster : public MessagePoster {
-public:
+  public:
     struct Message {
         unsigned message;
         uintptr_t wParam;
@@ -63,7 +63,7 @@ public:
     size_t Pump(const std::function<void(const Message&)>& handler);
     size_t Size();
 
-private:
+  private:
     std::mutex mutex_;
     std::deque<Message> queue_;
 };

@@ -1,0 +1,125 @@
+#include "tray/app/corvan_app.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/memory_registry.h"
+#include "platform/prompt.h"
+#include "tray/app/command_line.h"
+
+namespace corv {
+namespace {
+
+TEST(CommandLineTest, FlagsIgnoreCaseAndTakeEitherIntroducer) {
+    CCorvanCommandLineInfo cmd;
+    cmd.Parse(SplitCommandLine("/HIDE -WaitOnRestart -reconnect hide /id:ABC \"C:\\a b.txt\""));
+    EXPECT_TRUE(cmd.hide);
+    EXPECT_TRUE(cmd.waitOnRestart);
+    EXPECT_TRUE(cmd.reconnect);
+    EXPECT_EQ("ABC", cmd.clientId);
+    EXPECT_EQ((std::vector<std::string>{"hide", "C:\\a b.txt"}), cmd.others);
+
+    CCorvanCommandLineInfo plain;
+    plain.Parse({"-hidden", "/ID:", "/"});
+    EXPECT_FALSE(plain.hide);
+    EXPECT_EQ("", plain.clientId);  // an empty id leaves the name unchanged
+    EXPECT_EQ((std::vector<std::string>{"-hidden", "/"}), plain.others);
+}
+
+class FakeWindow : public AppWindow {
+  public:
+    void SetTitle(const std::string& t) override { title = t; }
+    void Show(bool v) override { visible = v; }
+    MenuRemoval RemoveMenuItems(unsigned id) override {
+        removedId = id;
+        return MenuRemoval::Removed;
+    }
+    std::string title;
+    bool visible = false;
+    unsigned removedId = 0;
+};
+
+// Records the start sequence instead of running it.
+class RecordingConfigMgr : public CConfigMgr {
+  public:
+    bool BringUpClient() override {
+        broughtUp = true;
+        return true;
+    }
+    void VerifyRunSettings() override { ++runChecks; }
+    bool broughtUp = false;
+    int runChecks = 0;
+};
+
+class CorvanAppTest : public ::testing::Test {
+  protected:
+    bool Start(const std::string& line) {
+        auto mgr = std::make_unique<RecordingConfigMgr>();
+        mgr_ = mgr.get();
+        app_ = std::make_unique<CCorvanApp>(std::move(mgr));
+        CCorvanCommandLineInfo cmd;
+        cmd.Parse(SplitCommandLine(line));
+        return app_->InitInstance("corvtray", line, cmd, window_);
+    }
+    void SetPref(RegRoot root, const char* name, uint32_t v) {
+        RegKey k;
+        k.Create(root, kPreferencesKey);
+        k.SetDword(name, v);
+    }
+    ScopedMemoryRegistry registry_;
+    ScopedScriptedPrompter prompts_;
+    FakeWindow window_;
+    RecordingConfigMgr* mgr_ = nullptr;
+    std::unique_ptr<CCorvanApp> app_;
+};
+
+TEST_F(CorvanAppTest, ClientIdNamesTheWindowAndHideHidesIt) {
+    EXPECT_TRUE(Start("/hide /id:ABC"));
+    EXPECT_EQ("Corvane-ABC", window_.title);
+    EXPECT_FALSE(window_.visible);
+    EXPECT_EQ("ABC", mgr_->GetCorvaneId());
+    EXPECT_TRUE(mgr_->broughtUp);
+    EXPECT_EQ(kIdHelpReadme, window_.removedId);  // no readme.htm beside the program
+
+    EXPECT_TRUE(Start(""));
+    EXPECT_EQ("Corvane", window_.title);
+    EXPECT_TRUE(window_.visible);
+    EXPECT_TRUE(prompts_.Texts().empty());
+}
+
+TEST_F(CorvanAppTest, HideFlagsPreferTheUserValue) {
+    SetPref(RegRoot::LocalMachine, "HideAll", 1);
+    EXPECT_TRUE(Start(""));
+    EXPECT_FALSE(window_.visible);
+    EXPECT_EQ(1, app_->HideAll());
+
+    SetPref(RegRoot::CurrentUser, "HideAll", 0);
+    EXPECT_TRUE(Start(""));
+    EXPECT_TRUE(window_.visible);
+
+    SetPref(RegRoot::CurrentUser, "HideGUI", 1);
+    EXPECT_TRUE(Start(""));
+    EXPECT_FALSE(window_.visible);
+}
+
+TEST(SingleInstanceTest, SecondInstanceNeedsDoNotSyncAndFreePorts) {
+    ScopedMemoryRegistry registry;
+    CPreferences p;
+    EXPECT_FALSE(CCorvanApp::SecondInstanceAllowed(p));
+    p.SetDoNotSync(true);
+    EXPECT_TRUE(CCorvanApp::SecondInstanceAllowed(p));  // dynamic
+    p.SetSyncMode("FIXED");
+    EXPECT_FALSE(CCorvanApp::SecondInstanceAllowed(p));  // fixed ports default to -1
+    p.SetFixedSipPort(0);
+    p.SetFixedSocksPort(0);
+    EXPECT_TRUE(CCorvanApp::SecondInstanceAllowed(p));
+}
+
+TEST(StartTimeTest, HasDateTimeAndZone) {
+    std::string t = CCorvanApp::StartTime();
+    ASSERT_GE(t.size(), 19u);
+    EXPECT_EQ('-', t[4]);
+    EXPECT_EQ(':', t[13]);
+}
+
+}  // namespace
+}  // namespace corv

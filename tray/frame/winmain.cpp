@@ -1,0 +1,58 @@
+// corvtray.exe: the tray client's entry.
+#include <windows.h>
+// After windows.h:
+#include <commctrl.h>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "tray/app/corvan_app.h"
+#include "tray/frame/main_frame.h"
+
+namespace {
+
+// The raw command line after the program name, as the user gave it.
+std::string RawParameters() {
+    std::wstring line = GetCommandLineW();
+    size_t i = 0;
+    if (!line.empty() && line[0] == L'"') {
+        i = line.find(L'"', 1);
+        i = i == std::wstring::npos ? line.size() : i + 1;
+    } else {
+        while (i < line.size() && line[i] != L' ' && line[i] != L'\t') ++i;
+    }
+    while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+    return corv::Narrow(line.substr(i));
+}
+
+std::string ProgramBaseName() {
+    wchar_t buf[MAX_PATH * 2];
+    DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 2);
+    std::string exe = corv::Narrow(std::wstring(buf, n));
+    exe = exe.substr(exe.find_last_of('\\') + 1);
+    size_t dot = exe.rfind('.');
+    return dot == std::string::npos ? exe : exe.substr(0, dot);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&icc);
+
+    std::string params = RawParameters();
+    corv::CCorvanCommandLineInfo cmd;
+    cmd.Parse(corv::SplitCommandLine(params));
+
+    int rc = 0;
+    {
+        corv::CMainFrame frame;
+        if (!frame.CreateFrame()) return 1;
+        corv::WindowPoster poster(frame.Handle());
+        corv::SetMainPoster(&poster);
+        corv::CCorvanApp app;
+        if (app.InitInstance(ProgramBaseName(), params, cmd, frame))
+            rc = corv::Window::RunMessageLoop();
+        corv::SetMainPoster(nullptr);
+    }
+    return rc;
+}

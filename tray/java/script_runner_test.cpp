@@ -1,0 +1,82 @@
+#include "tray/java/script_runner.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/system.h"
+#include "tray/app/messages.h"
+
+namespace corv {
+namespace {
+
+TEST(VerifyScriptTest, LinesFollowTheWindowsFamily) {
+    std::string xp = VerifyScriptText("Windows XP", "C:\\jre", "C:\\Corvane\\verify.bat");
+    EXPECT_EQ(0u, xp.find("echo Running script verify.bat > logs\\start.log\n"
+                          "echo BEGIN >> logs\\start.log\ntype verify.bat >> logs\\start.log\n"
+                          "echo END >> logs\\start.log\n\necho PATH=%PATH% >> logs\\start.log\n\n"
+                          "echo java -version >> logs\\start.log\njava -version >> logs\\start.log "
+                          "2>&1\n\n"));
+    EXPECT_NE(std::string::npos,
+              xp.find("\"C:\\jre\\bin\\java.exe\" -version >> logs\\start.log 2>&1\n\n"));
+    EXPECT_NE(std::string::npos, xp.find("dir \"C:\\jre\\bin\\client\" >> logs\\start.log\n\n"));
+    EXPECT_NE(std::string::npos, xp.find("netstat -a -n -o >> logs\\start.log\n\n"));
+    EXPECT_NE(std::string::npos, xp.find("ipconfig /all  >> logs\\start.log\n\n"));
+    const std::string last = "del \"C:\\Corvane\\verify.bat\"\n";  // the script removes itself
+    EXPECT_EQ(xp.size() - last.size(), xp.rfind(last));
+
+    std::string nt4 = VerifyScriptText("Windows NT 4", "", "");
+    EXPECT_NE(std::string::npos, nt4.find("netstat -a -n  >> logs\\start.log\n\n"));
+    EXPECT_EQ(std::string::npos, nt4.find("-o"));
+    EXPECT_EQ(std::string::npos, nt4.find("java.exe"));  // no Java home, no lines for it
+    EXPECT_EQ(std::string::npos, nt4.find("del "));
+
+    std::string w98 = VerifyScriptText("Windows 98", "C:\\j", "");
+    EXPECT_NE(std::string::npos, w98.find("java -verbose -version >> logs\\start.log \n\n"));
+    EXPECT_NE(std::string::npos,
+              w98.find("\"C:\\j\\bin\\java.exe\" -verbose  -version >> logs\\start.log\n\n"));
+    EXPECT_NE(std::string::npos, w98.find("netstat -a -n  >> logs\\start.log"));
+    EXPECT_FALSE(IsWindows9x("Windows 95"));  // only the 98 family and ME count
+}
+
+TEST(ScriptRunnerTest, RunsTheScriptAndReportsStartAndEnd) {
+    QueuedPoster poster;
+    SetMainPoster(&poster);
+    ScriptRunner::Queue().TakeAll();
+#ifdef _WIN32
+    std::string script = "C:\\windows\\system32\\cmd.exe";
+    std::string args = "/c exit 0";
+#else
+    std::string script = "/bin/true";
+    std::string args = "";
+#endif
+    ASSERT_TRUE(ScriptRunner::Instance().Start(script, args, ProgramPath()));
+    ASSERT_TRUE(ScriptRunner::Instance().Join(30000));
+    SetMainPoster(nullptr);
+    std::vector<unsigned> messages;
+    poster.Pump([&](const QueuedPoster::Message& m) { messages.push_back(m.message); });
+    EXPECT_EQ((std::vector<unsigned>{kMsgScriptLog, kMsgScriptFinished}), messages);
+    std::string lines = ScriptRunner::Queue().TakeAll();
+    EXPECT_NE(std::string::npos, lines.find("ScriptRunner started thread: 0x"));
+    EXPECT_NE(std::string::npos, lines.find("* Started process, pid: "));
+    EXPECT_NE(std::string::npos, lines.find("* Finished pid: "));
+    EXPECT_NE(std::string::npos, lines.find(" # startin: " + ProgramPath()));
+}
+
+TEST(ScriptRunnerTest, AMissingScriptIsReportedAsNotStarted) {
+    QueuedPoster poster;
+    SetMainPoster(&poster);
+    ScriptRunner::Queue().TakeAll();
+    ASSERT_TRUE(
+        ScriptRunner::Instance().Start(ProgramPath() + "\\no-such-script.bat", "", ProgramPath()));
+    ASSERT_TRUE(ScriptRunner::Instance().Join(30000));
+    SetMainPoster(nullptr);
+    std::string lines = ScriptRunner::Queue().TakeAll();
+#ifdef _WIN32
+    EXPECT_NE(std::string::npos, lines.find("Could not start command: ")) << lines;
+    EXPECT_NE(std::string::npos, lines.find("Failed to start ")) << lines;
+    EXPECT_EQ(1u, poster.Size());
+#endif
+}
+
+}  // namespace
+}  // namespace corv
