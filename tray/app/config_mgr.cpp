@@ -1,14 +1,18 @@
 #include "tray/app/config_mgr.h"
 
+#include "platform/system.h"
 #include "tray/app/log_file.h"
+#include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
 #include "tray/settings/startup_entry.h"
 
 namespace corv {
 
-CConfigMgr::CConfigMgr() : prefs_(new CPreferences) {}
+CConfigMgr::CConfigMgr() : prefs_(new CPreferences), launcher_(new JavaLauncher(this)) {}
 
-CConfigMgr::~CConfigMgr() = default;
+CConfigMgr::~CConfigMgr() {
+    launcher_.reset();  // stops the launcher thread before the state it uses goes
+}
 
 void CConfigMgr::Init() {
     CheckRegistryWriteAccess();
@@ -19,8 +23,9 @@ void CConfigMgr::Init() {
 }
 
 bool CConfigMgr::CheckRegistryWriteAccess() {
-    return true;
+    return prefsSync_.CheckRegistryWriteAccess(GetWindowsVersionName(), NoPermissionRepair).empty();
 }
+
 void CConfigMgr::VerifyRunSettings() {
     corv::VerifyRunSettings();
 }
@@ -37,12 +42,41 @@ void CConfigMgr::SetCorvaneId(const std::string& id) {
     corvaneId_ = id;
     TheLog().Log("SetCorvaneId: %s\n", corvaneId_.c_str());
 }
-void CConfigMgr::NormalisePreferences() {}
 
-bool CConfigMgr::BringUpClient() {
-    TheLog().Open(prefs_->GetHome(), corvaneId_);
-    runInBackground_ = prefs_->GetAllowBckgrnd() != 0;
-    return true;
+std::string CConfigMgr::JvmLibrary() const {
+    return kDefaultJvmLibrary;
+}
+
+bool CConfigMgr::StartJava(unsigned parameter) {
+    JavaLaunchSettings settings;
+    settings.home = prefs_->GetHome();
+    settings.classPath = prefs_->GetClassPath();
+    settings.mainClass = prefs_->GetMainClass();
+    settings.clientId = corvaneId_;
+    settings.jvmLibrary = JvmLibrary();
+    return corv::StartJava(*launcher_, runtime_.javaOk != 0, credentialsOk_, parameter, settings);
+}
+
+std::string CConfigMgr::GetActiveAddress(unsigned waitMs) {
+    return corv::GetActiveAddress(*prefs_, prefsSync_.Hints(), waitMs);
+}
+
+void CConfigMgr::SetJavaLocalAddress(const std::string& address) {
+    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    javaLocalAddress_ = address;
+}
+
+std::string CConfigMgr::JavaLocalAddress() {
+    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    return javaLocalAddress_;
+}
+
+void CConfigMgr::OnJavaStarted(int) {
+    try {
+        SetActiveSettings(*prefs_, corvaneId_);
+    } catch (...) {
+        TheLog().Log("Internal error(ignored): Caught exception while calling OnJavaStarted()\n");
+    }
 }
 
 }  // namespace corv

@@ -2,20 +2,28 @@
 // sequence, the Java host, the monitors and the messenger synchronisation share.
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
+#include "tray/java/java_launcher.h"
+#include "tray/java/runtime_discovery.h"
+#include "tray/settings/config_sync.h"
 #include "tray/settings/preferences.h"
 
 namespace corv {
 
-class CConfigMgr {
+class CConfigMgr : public JavaLaunchHost {
   public:
     CConfigMgr();
-    virtual ~CConfigMgr();
+    ~CConfigMgr() override;
 
     CPreferences& Prefs() { return *prefs_; }
     const CPreferences& Prefs() const { return *prefs_; }
+    CJavaPrefsSync& PrefsSync() { return prefsSync_; }
+    JavaLauncher& Launcher() { return *launcher_; }
+    const JavaRuntime& Runtime() const { return runtime_; }
 
     // The client identity of "/id:<value>"; empty without one. Both calls log.
     const std::string& GetCorvaneId() const;
@@ -26,23 +34,60 @@ class CConfigMgr {
     void Init();
     // The client start sequence; false ends the program.
     virtual bool BringUpClient();
+    // Once per process: registry dumps and the diagnostic script into the log.
+    void VerifyInstallation();
+    // On script-finished: the script's output into the log.
+    void AppendStartLog();
+    void NormalisePreferences();
+    // The web controls of the service's account page are registered.
+    static bool IsUsingActiveX();
 
     void SetDuplicateInstance(bool on) { duplicateInstance_ = on; }
     bool IsDuplicateInstance() const { return duplicateInstance_; }
     bool GetRunInBackground() const { return runInBackground_; }
     void SetRunInBackground(bool on) { runInBackground_ = on; }
+    bool CredentialsOk() const { return credentialsOk_; }
+    const std::string& ActiveAddress() const { return activeAddress_; }
+    std::string JavaLocalAddress();
 
-    // Steps of the start-up that grow with the later subsystems.
     virtual bool CheckRegistryWriteAccess();
     virtual void VerifyRunSettings();
     virtual void DeleteActiveSettings();
-    virtual void NormalisePreferences();
+    // Closes the log and starts the launcher when Java and the credentials are there.
+    bool StartJava(unsigned parameter = 0);
+
+    // Called by the Java launcher thread.
+    std::string GetActiveAddress(unsigned waitMs) override;
+    void SetJavaLocalAddress(const std::string& address) override;
+    void OnJavaStarted(int value) override;
+
+  protected:
+    // The account dialog; true when the user confirmed new credentials. Without the dialog
+    // nothing can be asked, which counts as not confirmed.
+    virtual bool AskForAccount() { return false; }
+    // The Java virtual machine library to load (tests point it elsewhere).
+    virtual std::string JvmLibrary() const;
 
   private:
+    void ReadJavaSipNode();
+    void ReadFixedPorts();
+    bool ChooseActiveAddress();
+
     std::unique_ptr<CPreferences> prefs_;
+    CJavaPrefsSync prefsSync_;
+    std::unique_ptr<JavaLauncher> launcher_;
+    JavaRuntime runtime_;
     std::string corvaneId_;
+    std::string activeAddress_;
     bool duplicateInstance_ = false;
     bool runInBackground_ = true;
+    bool credentialsOk_ = true;
+    bool verifyStarted_ = false;
+    // Messenger programs found on the machine (filled by their synchronisation).
+    bool msnMessengerInstalled_ = false;
+    bool windowsMessengerInstalled_ = false;
+    std::mutex javaAddressMutex_;
+    std::string javaLocalAddress_;
 };
 
 }  // namespace corv

@@ -1,0 +1,310 @@
+// The controller's start sequence: preference normalisation, the client bring-up and the
+// one-time installation verification.
+#include <cstdio>
+
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/system.h"
+#include "platform/text.h"
+#include "tray/app/config_mgr.h"
+#include "tray/app/log_file.h"
+#include "tray/app/status_text.h"
+#include "tray/java/registry_dump.h"
+#include "tray/java/script_runner.h"
+#include "tray/net/active_address.h"
+#include "tray/net/local_host.h"
+#include "tray/settings/java_prefs.h"
+#include "tray/settings/startup_entry.h"
+
+#ifdef _WIN32
+#include <direct.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace corv {
+
+namespace {
+
+bool KeyExists(RegRoot root, const char* path) {
+    RegKey key;
+    return key.Open(root, path, kRegRead) == kOk;
+}
+
+bool IsFullPath(const std::string& item) {
+    return (!item.empty() && item[0] == '\\') || (item.size() > 1 && item[1] == ':');
+}
+
+bool ChangeDirectory(const std::string& folder) {
+#ifdef _WIN32
+    return _wchdir(Widen(folder).c_str()) == 0;
+#else
+    return chdir(NativePath(folder).c_str()) == 0;
+#endif
+}
+
+// A decimal port 0..65535 from a Java preference; -1 when there is none.
+int ReadPort(const char* node, const char* name) {
+    JavaKey key;
+    std::string text;
+    if (key.Open(RegRoot::CurrentUser, node) != kOk || key.QueryStringValue(name, &text) != kOk)
+        return -1;
+    text = Trim(text);
+    if (text.empty() || text.size() > 5 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    int port = std::stoi(text);
+    return port <= 65535 ? port : -1;
+}
+
+struct DumpEntry {
+    RegRoot root;
+    const char* key;
+    bool subkeys;
+    const char* excluded;
+};
+
+const char* const kXLiteExcluded = "menu_dialed_calls, menu_received_calls, last_dialed";
+
+const DumpEntry kVerifyDumps[] = {
+    {RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane",
+     false, ""},
+    {RegRoot::CurrentUser, "Software\\Velmora", true, ""},
+    {RegRoot::LocalMachine, "Software\\Velmora", true, ""},
+    {RegRoot::CurrentUser, "Software\\JavaSoft\\Prefs\\corvane", true, ""},
+    {RegRoot::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", false, ""},
+    {RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Run", false, ""},
+    {RegRoot::CurrentUser, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", false,
+     ""},
+    {RegRoot::LocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings",
+     false, ""},
+    {RegRoot::CurrentUser, "Software\\Microsoft\\MessengerService", false, ""},
+    {RegRoot::CurrentUser, "Software\\Microsoft\\RTCIMSP", false, ""},
+    {RegRoot::CurrentUser, "Software\\Microsoft\\MSNMessenger", false, ""},
+    {RegRoot::LocalMachine,
+     "SOFTWARE\\Policies\\Microsoft\\Messenger\\Client\\{83D4679F-B6D7-11D2-BF36-00C04FB90A03}",
+     false, ""},
+    {RegRoot::LocalMachine, "SOFTWARE\\France Telecom\\&Conf\\CallControl\\Administration\\SIP",
+     false, ""},
+    {RegRoot::CurrentUser, "Software\\XtenNetworksInc\\X-Lite", false, kXLiteExcluded},
+    {RegRoot::CurrentUser, "Software\\FreeWorldDialupLLC\\X-LiteFWD", false, kXLiteExcluded},
+    {RegRoot::LocalMachine, "SOFTWARE\\JavaSoft\\Java Runtime Environment", true, ""},
+    {RegRoot::LocalMachine, "SOFTWARE\\JavaSoft\\Java Development Kit", true, ""},
+};
+
+}  // namespace
+
+bool CConfigMgr::IsUsingActiveX() {
+    const RegRoot cr = RegRoot::ClassesRoot;
+    return (KeyExists(cr, "CLSID\\{A581A28A-1A45-41A2-BC46-39EA4D3D2129}\\InprocServer32") &&
+            KeyExists(cr, "CLSID\\{952570ED-CC47-44C5-ACA3-498B5586E14E}\\InprocServer32")) ||
+           KeyExists(cr, "CLSID\\{BDD90BF5-61FA-4E44-A1D7-0277F789FCDB}\\InprocServer32") ||
+           KeyExists(cr, "CLSID\\{1F5CE2D5-9373-42DA-A65B-78ECB20424CD}\\InprocServer32");
+}
+
+void CConfigMgr::NormalisePreferences() {
+    CPreferences& p = *prefs_;
+    CLogFile& log = TheLog();
+    bool modified = false;
+
+    if (!IsDirectory(p.GetHome())) p.SetHome(ProgramPath());
+
+    std::string home = WithTrailingBackslash(p.GetHome());
+    std::string classPath = p.GetClassPath();
+    for (size_t start = 0; start <= classPath.size();) {
+        size_t end = classPath.find(';', start);
+        if (end == std::string::npos) end = classPath.size();
+        std::string item = classPath.substr(start, end - start);
+        if (!item.empty()) {
+            std::string full = IsFullPath(item) ? item : home + item;
+            if (!PathExists(full)) log.Log("Warning: unexisting classpath: %s\n", full.c_str());
+        }
+        start = end + 1;
+    }
+
+    if (p.GetUserId().empty() || p.GetPasswd().empty()) {
+        if (!IsUsingActiveX()) {
+            bool confirmed = AskForAccount();
+            if (!confirmed) {
+                SetStatusText("Disabled: missing userid/password");
+                credentialsOk_ = false;
+            }
+            modified = confirmed;
+        } else {
+            std::printf("Is using activex controls, allowing empty userid/passwd\n");
+        }
+    }
+
+    if (p.GetHttpProxyAddress().empty() && p.GetHttpProxyPort() != -1) {
+        p.SetHttpProxyPort(-1);
+        modified = true;
+    }
+    if (p.GetHttpsProxyAddress().empty() && p.GetHttpsProxyPort() != -1) {
+        p.SetHttpsProxyPort(-1);
+        modified = true;
+    }
+
+    int modes = (p.GetAutoDetection() != 0) + (p.GetNoProxy() != 0) + (p.GetUseProxyScript() != 0) +
+                (p.GetUseProxy() != 0);
+    if (modes != 1) {
+        p.SetAutoDetection(1);
+        p.SetNoProxy(0);
+        p.SetUseProxyScript(0);
+        p.SetUseProxy(0);
+        modified = true;
+    }
+
+    int syncModes = ((p.GetSyncMsnMessenger() || p.GetSyncMessenger()) &&
+                     (p.GetUseSip() == 0 || p.GetSyncMessenger()))
+                        ? 1
+                        : 0;
+    syncModes += p.GetSyncEconf() + p.GetSyncXLite() + p.GetDoNotSync();
+    if (syncModes != 1) {
+        if (msnMessengerInstalled_) p.SetSyncMsnMessenger(true);
+        if (windowsMessengerInstalled_) p.SetSyncMessenger(true);
+        p.SetDoNotSync(!(msnMessengerInstalled_ || windowsMessengerInstalled_));
+        p.SetSyncEconf(false);
+        p.SetSyncXLite(false);
+        p.SetUseSip(0);
+        modified = true;
+    }
+
+    ReadJavaSipNode();
+    prefsSync_.syncAllUsersCommonSettings(p);
+
+    if (EqualsNoCase(p.GetSyncMode(), "fixed")) {
+        ReadFixedPorts();
+    } else if (!p.IsDynamicMode()) {
+        p.SetSyncMode("dynamic");
+        modified = true;
+    }
+
+    if (modified) p.Save();
+}
+
+void CConfigMgr::ReadJavaSipNode() {
+    JavaKey sip;
+    if (sip.Open(RegRoot::CurrentUser, kJavaSipNode) != kOk) return;
+    std::string external;
+    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk && !external.empty())
+        prefs_->SetExternalSipAddress(external);
+    std::string tunnel;
+    sip.QueryDecodedStringValue("alwaysTunnelMedia", &tunnel);
+    prefs_->SetAlwaysTunnelMedia(EqualsNoCase(tunnel, "true") || EqualsNoCase(tunnel, "yes") ||
+                                 EqualsNoCase(tunnel, "on"));
+}
+
+void CConfigMgr::ReadFixedPorts() {
+    int sip = ReadPort(kJavaSipNode, "udpPort");
+    if (sip >= 0) prefs_->SetFixedSipPort(sip);
+    int socks = ReadPort(kJavaSocksNode, "socksPort");
+    if (socks >= 0) prefs_->SetFixedSocksPort(socks);
+}
+
+bool CConfigMgr::BringUpClient() {
+    CLogFile& log = TheLog();
+    CPreferences& p = *prefs_;
+    log.Open(p.GetHome(), corvaneId_);
+
+    VerifyJava(p.GetHome(), &runtime_);
+    log.Log("JavaVersion: %s \nJavaHome: %s \nJRE: %s \nJVM: %s\n", runtime_.JavaVersion.c_str(),
+            runtime_.JavaHome.c_str(), runtime_.JRE.c_str(), runtime_.JVM.c_str());
+
+    if (!ChangeDirectory(p.GetHome())) {
+        log.Log("Can't change to directory %s\n", p.GetHome().c_str());
+        return false;
+    }
+    log.Log("Changed directory to %s\n", p.GetHome().c_str());
+
+    std::string version = FileVersion(WithTrailingBackslash(p.GetHome()) + "corvtray.exe");
+    log.Log("Corvane exe version: %s\n", version.empty() ? "<NOT SET>" : version.c_str());
+
+    UpdatePath(runtime_.JVM);
+    runInBackground_ = p.GetAllowBckgrnd() != 0;
+
+    // The messenger programs are detected and pointed at the proxy here once their
+    // synchronisation exists; until then none counts as installed.
+
+    syncStartup(p);
+    if (!prefsSync_.syncHttpProxy(p))
+        SetStatusText("Disabled: could not set http proxy parameters");
+    if (!prefsSync_.syncUser(p)) SetStatusText("Disabled: could not set user parameters");
+
+    log.Log("Calling VerifyInstallation()\n");
+    try {
+        VerifyInstallation();
+    } catch (...) {
+        log.Log("Internal error(ignored): Caught exception while calling VerifyInstallation()\n");
+    }
+
+    if (corvaneId_.empty()) log.Log("Start Registry Monitor\n");
+
+    CLocalHost localHost;
+    localHost.LogLocalAddresses(localHost.GetHostName());
+    activeAddress_ = corv::GetActiveAddress(p, prefsSync_.Hints(), 0);
+
+    if (EqualsNoCase(p.GetSyncMode(), "fixed")) {
+        if (!p.GetLocalIpAddress().empty()) activeAddress_ = p.GetLocalIpAddress();
+        if (p.GetFixedSipPort() > 0) p.SetSipPort(p.GetFixedSipPort());
+        if (p.GetFixedSocksPort() > 0) p.SetSocksPort(p.GetFixedSocksPort());
+    }
+
+    p.SetActiveIpAddress(activeAddress_);
+    if (activeAddress_.empty()) {
+        SetStatusText("Not connected to internet!");
+        log.Close();
+    } else if (!localHost.IsInLocalHostTable(localHost.GetHostName(), activeAddress_)) {
+        SetStatusText(
+            Format("Disabled: Address %s is not in local host table", activeAddress_.c_str()));
+        log.Close();
+    } else if (IsUsingActiveX() && (p.GetUserId().empty() || p.GetPasswd().empty())) {
+        SetStatusText("Disabled: Userid/passwd not set.");
+        log.Close();
+    } else {
+        StartJava(0);
+    }
+    return true;
+}
+
+void CConfigMgr::VerifyInstallation() {
+    CLogFile& log = TheLog();
+    if (duplicateInstance_) {
+        log.Log("\n*\n* Corvane is already running, Verify installation ignored \n*\n\n");
+        return;
+    }
+    if (verifyStarted_) {
+        log.Log("\n*\n* Duplicate call to Verify installation (ignored) \n*\n\n");
+        return;
+    }
+    verifyStarted_ = true;
+    log.Log("\n*\n* Verifying installation\n*\n\n");
+
+    for (const auto& d : kVerifyDumps) RegDump(d.root, d.key, d.excluded, d.subkeys);
+
+    std::string home = WithTrailingBackslash(prefs_->GetHome());
+    std::string script = home + "verify.bat";
+    FILE* f = OpenFile(script, "wb");
+    if (!f) {
+        log.Log("Could not verify insallation by using verify.bat, reason: %s",
+                ErrorText(LastFileError()).c_str());
+        return;
+    }
+    std::string version = GetWindowsVersionName();
+    std::string text = VerifyScriptText(version, runtime_.JavaHome, script);
+    // A batch file wants CR LF line ends.
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::fwrite(crlf.data(), 1, crlf.size(), f);
+    std::fclose(f);
+
+    ScriptRunner& runner = ScriptRunner::Instance();
+    runner.SetTimeLimit(IsWindows9x(version) ? 60000 : 0);
+    if (!runner.Start(script, "", prefs_->GetHome()))
+        log.Log("ScriptRunner failed to start thread, errno: %d\n", static_cast<int>(LastError()));
+}
+
+void CConfigMgr::AppendStartLog() {
+    corv::AppendStartLog(prefs_->GetHome());
+}
+
+}  // namespace corv
