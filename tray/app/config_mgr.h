@@ -38,11 +38,25 @@ class CConfigMgr {
     virtual void DeleteActiveSettings();
     virtual void NormalisePreferences();
 
+    // Work the main frame hands over on the main thread; the subsystems that own it fill these in.
+    virtual void SyncMessengerSettings(int /*enable*/) {}
+    virtual void SyncClientSettings(int /*enable*/) {}
+    virtual void VerifyInstallation() {}
+    virtual void AppendStartLog() {}
+    virtual void OnRegistryMonitorEvent() {}  // the restart decision
+    virtual void ReloadClientSettings() {}
+    virtual void OnSipPortUpdated(int /*port*/) {}
+    virtual void OnSocksPortUpdated(int /*port*/) {}
+    // Set by the main frame when its window is gone; the destructor consults it.
+    void SetWindowClosed(bool on) { windowClosed_ = on; }
+    bool IsWindowClosed() const { return windowClosed_; }
+
   private:
     std::unique_ptr<CPreferences> prefs_;
     std::string corvaneId_;
     bool duplicateInstance_ = false;
     bool runInBackground_ = true;
+    bool windowClosed_ = false;
 };
 
 }  // namespace corv
