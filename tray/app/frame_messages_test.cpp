@@ -152,7 +152,8 @@ TEST_F(FrameMessagesTest, HiddenBalloonOnlyLogsItsLine) {
                         "Message\nBalloon title: Title \nBalloon msg: Message\n"));
 }
 
-TEST_F(FrameMessagesTest, BalloonWritesWhatTheClosedLogHolds) {
+TEST(BalloonLogTest, BalloonWritesWhatTheClosedLogHolds) {
+    ScopedMemoryRegistry registry;
     namespace fs = std::filesystem;
     fs::path home =
         fs::temp_directory_path() / ("corv-frame-" + std::to_string(CurrentProcessId()));
@@ -175,15 +176,17 @@ TEST_F(FrameMessagesTest, BalloonWritesWhatTheClosedLogHolds) {
     AnnounceBalloon(false, b);
     EXPECT_FALSE(log.IsOpen());
     EXPECT_EQ(0, log.PendingCount());
-    std::ifstream in(home / "logs" / "start0.log", std::ios::binary);
     std::stringstream text;
-    text << in.rdbuf();
+    {
+        std::ifstream in(home / "logs" / "start0.log", std::ios::binary);
+        text << in.rdbuf();
+    }
     EXPECT_NE(std::string::npos, text.str().find("waiting line"));
     EXPECT_NE(std::string::npos, text.str().find("Balloon msg: M"));
     log.Log("pending again\n");
     log.Close();
-    fs::remove_all(home);
-    Said();
+    std::error_code ec;
+    fs::remove_all(home, ec);
 }
 
 TEST(CutUtf8Test, CutsByUtf16UnitsWithoutSplittingACharacter) {
