@@ -1,6 +1,8 @@
 #include "tray/app/config_mgr.h"
 
 #include "tray/app/log_file.h"
+#include "tray/settings/active_settings.h"
+#include "tray/settings/startup_entry.h"
 
 namespace corv {
 
@@ -19,8 +21,22 @@ void CConfigMgr::Init() {
 bool CConfigMgr::CheckRegistryWriteAccess() {
     return true;
 }
-void CConfigMgr::VerifyRunSettings() {}
-void CConfigMgr::DeleteActiveSettings() {}
+void CConfigMgr::VerifyRunSettings() {
+    corv::VerifyRunSettings();
+}
+void CConfigMgr::DeleteActiveSettings() {
+    corv::DeleteActiveSettings(corvaneId_);
+}
+
+const std::string& CConfigMgr::GetCorvaneId() const {
+    TheLog().Log("GetCorvaneId: %s\n", corvaneId_.c_str());
+    return corvaneId_;
+}
+
+void CConfigMgr::SetCorvaneId(const std::string& id) {
+    corvaneId_ = id;
+    TheLog().Log("SetCorvaneId: %s\n", corvaneId_.c_str());
+}
 void CConfigMgr::NormalisePreferences() {}
 
 bool CConfigMgr::BringUpClient() {

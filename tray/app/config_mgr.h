@@ -17,9 +17,9 @@ class CConfigMgr {
     CPreferences& Prefs() { return *prefs_; }
     const CPreferences& Prefs() const { return *prefs_; }
 
-    // The client identity of "/id:<value>"; empty without one.
-    const std::string& GetCorvaneId() const { return corvaneId_; }
-    void SetCorvaneId(const std::string& id) { corvaneId_ = id; }
+    // The client identity of "/id:<value>"; empty without one. Both calls log.
+    const std::string& GetCorvaneId() const;
+    void SetCorvaneId(const std::string& id);
 
     // Start-up, in this order: registry write check, run-at-startup check, removal of stale
     // active settings, preference load and normalisation.

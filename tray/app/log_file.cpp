@@ -101,6 +101,12 @@ void CLogFile::LogText(const std::string& text) {
         pending_.push_back(std::move(line));
     }
     if (consoleEcho_) PrintOut(text);
+    if (observer_) observer_(text);
+}
+
+void CLogFile::SetObserver(Observer observer) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    observer_ = std::move(observer);
 }
 
 void CLogFile::Echo(const char* fmt, ...) {

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@
 namespace corv {
 
 class CLogFile {
-public:
+  public:
     static constexpr int kPendingLines = 1024;
     static constexpr unsigned char kScramble = 0x47;
 
@@ -35,6 +36,10 @@ public:
     bool IsOpen() const;
     bool AppendScriptOutput(const std::string& path);
 
+    // Sees the text of every message logged (tests and diagnostics); nullptr removes it.
+    using Observer = std::function<void(const std::string& text)>;
+    void SetObserver(Observer observer);
+
     std::string FileName() const;
     std::string Format() const;  // "binary" or "ascii"
     int FileCount() const;
@@ -48,7 +53,7 @@ public:
     // The scrambled form of one text (line ends kept as CR LF on every platform).
     static std::string Encode(const std::string& text, bool binary);
 
-private:
+  private:
     // All callers hold mutex_.
     void WriteLocked(const std::string& line);
     void FlushLocked();
@@ -64,6 +69,7 @@ private:
     std::string format_ = "binary";
     int fileCount_ = 5;
     int fileSize_ = 500000;
+    Observer observer_;
 };
 
 // The process-wide log.
@@ -73,7 +79,7 @@ CLogFile& TheLog();
 // and then posts a message; the main thread takes everything and logs it as one message.
 // Slots are reused once the main thread has drained them, so at most 1,024 lines wait at once.
 class LineQueue {
-public:
+  public:
     static constexpr int kSlots = 1024;
     // Formats the text as a log line and stores it; false (line dropped) when the queue is full.
     bool Push(const std::string& text);
@@ -81,7 +87,7 @@ public:
     std::string TakeAll();
     bool HasUnread() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
 };

@@ -1,84 +1,64 @@
 #include "tray/app/status_text.h"
 
-#include <initializer_list>
+#include <cstring>
 #include <mutex>
 
-#include "platform/text.h"
 #include "platform/thread.h"
-#include "tray/app/log_file.h"
 #include "tray/app/messages.h"
 
 namespace corv {
 
 namespace {
 
-std::mutex g_statusMutex;
-std::string g_status;
+std::mutex g_mutex;
+char g_status[kStatusTextSize];
 
-bool ContainsAny(const std::string& text, std::initializer_list<const char*> needles) {
-    for (const char* n : needles)
-        if (text.find(n) != std::string::npos) return true;
-    return false;
+void StoreLocked(const std::string& text) {
+    std::string cut = CutUtf8(text, kStatusTextSize - 1);
+    std::memcpy(g_status, cut.data(), cut.size());
+    g_status[cut.size()] = '\0';
 }
 
-const std::initializer_list<const char*> kHttpProxyTexts = {
-    "http-proxy requires authentication", "http-proxy requires ntlm-authentication",
-    "http-proxy denies access", "invalid http-proxy username/password",
-    "unknown http-proxy authentication scheme"};
-
-// Case-sensitive search in the text as received.
-std::string ErrorCode(const std::string& text) {
-    if (ContainsAny(text, {"userid/passwd not set", "missing userid/password"}))
-        return "ErrorUserIdPasswdNotSet";
-    if (ContainsAny(text, {"illegal username and/or password", "illegal username/password"}))
-        return "ErrorIllegalUserIdPasswd";
-    if (ContainsAny(text, {"proxy thread"})) return "ErrorProxyThread";
-    if (ContainsAny(text, {"old corvane", "corvane-client is too old"})) return "ErrorOldClient";
-    if (ContainsAny(text, kHttpProxyTexts)) return "HttpProxyAuthRequired";
-    if (ContainsAny(text, {"disabled"})) return "ErrorDisabled";
-    return "Unknown";
-}
-
-std::string Classify(const std::string& text) {
-    std::string t = ToLower(Trim(text));
-    if (t.compare(0, 8, "disabled") == 0) return ErrorCode(text);
-    if (ContainsAny(t, {"not connected to internet"})) return "Disconnected";
-    if (ContainsAny(t, {"connected"})) return "Connected";
-    if (ContainsAny(t, {"connecting", "detecting network", "authenticating", "registration lost"}))
-        return "TryingToConnect";
-    if (ContainsAny(t, {"signed-in", "registered"})) return "SignedIn";
-    if (ContainsAny(t, {"initializing"})) return "Initializing";
-    if (ContainsAny(t, {"in call", "direct call", "relayed call", "tunneled call"}))
-        return "InCall";
-    if (t == "not running") return "NotRunning";
-    if (ContainsAny(t, kHttpProxyTexts)) return "HttpProxyAuthRequired";
-    return ErrorCode(text);
+void Post() {
+    PostToMain(kMsgSetMessageString, kIdMessageStringParam, 0);
 }
 
 }  // namespace
 
+std::string CutUtf8(const std::string& text, size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    size_t n = maxBytes;
+    // Step back over continuation bytes (10xxxxxx) to the start of the cut character; a
+    // character has at most three, so a longer run is no UTF-8 and is cut where it is.
+    for (int back = 0; back < 3 && n > 0; ++back) {
+        if ((static_cast<unsigned char>(text[n]) & 0xC0) != 0x80) return text.substr(0, n);
+        --n;
+    }
+    if ((static_cast<unsigned char>(text[n]) & 0xC0) != 0x80) return text.substr(0, n);
+    return text.substr(0, maxBytes);
+}
+
 void SetStatusText(const std::string& text) {
     {
-        std::lock_guard<std::mutex> lock(g_statusMutex);
-        g_status = text.substr(0, kStatusTextBytes - 1);
+        std::lock_guard<std::mutex> lock(g_mutex);
+        StoreLocked(text);
     }
-    PostToMain(kMsgSetMessageString, kIdMessageStringParam, 0);
+    Post();
+}
+
+bool ReplaceStatusText(const std::string& expected, const std::string& text) {
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (expected != g_status) return false;
+        StoreLocked(text);
+    }
+    Post();
+    return true;
 }
 
 std::string GetStatusText() {
-    std::lock_guard<std::mutex> lock(g_statusMutex);
+    std::lock_guard<std::mutex> lock(g_mutex);
     return g_status;
-}
-
-std::string ParseStatusCode(const std::string& text) {
-    try {
-        std::string code = Classify(text);
-        TheLog().Log("ParseStatusCode: returning %s\n", code.c_str());
-        return code;
-    } catch (...) {
-        TheLog().Log("ParseStatusCode: Caught unknown exception\n");
-        return "Unknown";
-    }
 }
 
 }  // namespace corv

@@ -2,57 +2,97 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
+#include <vector>
+
 #include "platform/thread.h"
 #include "tray/app/messages.h"
 
 namespace corv {
 namespace {
 
-TEST(ParseStatusCodeTest, KeywordTablesInOrder) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"Connected to server", "Connected"},
-        {"Not connected to internet!", "Disconnected"},
-        {"Disconnected", "Connected"},  // "connected" matches inside it
-        {"  Connecting to tunnel server...", "TryingToConnect"},
-        {"Detecting network", "TryingToConnect"},
-        {"Registration lost", "TryingToConnect"},
-        {"Signed-in as bob", "SignedIn"},
-        {"Registered", "SignedIn"},
-        {"Initializing...", "Initializing"},
-        {"Tunneled call with alice", "InCall"},
-        {"Not running", "NotRunning"},
-        {"Not running yet", "Unknown"},
-        {"HTTP-proxy requires authentication", "HttpProxyAuthRequired"},
-        {"disabled: illegal username/password", "ErrorIllegalUserIdPasswd"},
-        {"Disabled: Userid/passwd not set.", "Unknown"},  // the error search is case-sensitive
-        {"disabled: userid/passwd not set.", "ErrorUserIdPasswdNotSet"},
-        {"Disabled: Java 1.4.2 is not installed", "Unknown"},
-        {"Could not start Proxy thread", "Unknown"},
-        {"could not start proxy thread", "ErrorProxyThread"},
-        {"Disabled: corvane-client is too old", "ErrorOldClient"},
-        {"Disabled: http-proxy denies access", "HttpProxyAuthRequired"},
-        {"Disabled: disabled by administrator", "ErrorDisabled"},
-        {"Disabled: Address 127.0.0.9 is not in local host table", "Unknown"},
-        {"", "Unknown"},
-    };
-    for (const auto& [text, code] : cases) EXPECT_EQ(code, ParseStatusCode(text)) << text;
+class StatusTextTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SetMainPoster(&poster_);
+        SetStatusText("");
+        poster_.Pump([](const QueuedPoster::Message&) {});
+    }
+    void TearDown() override { SetMainPoster(nullptr); }
+
+    std::vector<QueuedPoster::Message> Posted() {
+        std::vector<QueuedPoster::Message> all;
+        poster_.Pump([&](const QueuedPoster::Message& m) { all.push_back(m); });
+        return all;
+    }
+
+    QueuedPoster poster_;
+};
+
+TEST_F(StatusTextTest, SettingStoresTheTextAndPostsTheStatusMessage) {
+    SetStatusText("Connected to server");
+    EXPECT_EQ(GetStatusText(), "Connected to server");
+    auto posted = Posted();
+    ASSERT_EQ(posted.size(), 1u);
+    EXPECT_EQ(posted[0].message, 866u);
+    EXPECT_EQ(posted[0].wParam, 57345u);
+    EXPECT_EQ(posted[0].lParam, 0);
 }
 
-TEST(StatusTextTest, KeepsTheLatestTextCutTo255BytesAndPostsTheStatusMessage) {
-    QueuedPoster poster;
-    SetMainPoster(&poster);
-    SetStatusText("first");
-    SetStatusText(std::string(300, 'x'));
+TEST_F(StatusTextTest, WithoutMainWindowTheTextIsStillStored) {
     SetMainPoster(nullptr);
-    EXPECT_EQ(std::string(255, 'x'), GetStatusText());
-    std::vector<QueuedPoster::Message> posted;
-    poster.Pump([&](const QueuedPoster::Message& m) { posted.push_back(m); });
-    ASSERT_EQ(2u, posted.size());
-    EXPECT_EQ(kMsgSetMessageString, posted[0].message);
-    EXPECT_EQ(kIdMessageStringParam, posted[0].wParam);
-    EXPECT_EQ(0, posted[0].lParam);
-    SetStatusText("no window");  // nothing to post to: still stored
-    EXPECT_EQ("no window", GetStatusText());
+    SetStatusText("Not connected to internet!");
+    EXPECT_EQ(GetStatusText(), "Not connected to internet!");
+    EXPECT_EQ(poster_.Size(), 0u);
+}
+
+TEST_F(StatusTextTest, LongTextsAreCutTo255Bytes) {
+    SetStatusText(std::string(300, 'x'));
+    EXPECT_EQ(GetStatusText(), std::string(255, 'x'));
+    SetStatusText(std::string(255, 'y'));
+    EXPECT_EQ(GetStatusText(), std::string(255, 'y'));
+}
+
+TEST_F(StatusTextTest, CutsNeverSplitAUtf8Character) {
+    // 254 ASCII bytes and a two-byte character: the character would straddle the limit.
+    SetStatusText(std::string(254, 'a') + "\xc3\xbc" + "tail");
+    EXPECT_EQ(GetStatusText(), std::string(254, 'a'));
+    // A three-byte character ending exactly at the limit stays whole.
+    std::string euro = std::string(252, 'b') + "\xe2\x82\xac";
+    SetStatusText(euro + "more");
+    EXPECT_EQ(GetStatusText(), euro);
+    // Bytes that are no UTF-8 are cut at the limit, never dropped wholesale.
+    EXPECT_EQ(CutUtf8(std::string(300, '\x80'), 255), std::string(255, '\x80'));
+    EXPECT_EQ(CutUtf8("short", 255), "short");
+}
+
+TEST_F(StatusTextTest, ReplaceOnlyWhenTheCurrentTextIsExactlyTheExpectedOne) {
+    SetStatusText("Initializing...");
+    EXPECT_FALSE(ReplaceStatusText("initializing...", "Initializing...OK"));
+    EXPECT_TRUE(ReplaceStatusText("Initializing...", "Initializing...OK"));
+    EXPECT_EQ(GetStatusText(), "Initializing...OK");
+    EXPECT_FALSE(ReplaceStatusText("Initializing...", "Initializing...OK"));
+    EXPECT_EQ(Posted().size(), 2u);  // the set and the one replacement
+}
+
+TEST_F(StatusTextTest, ConcurrentWritersLeaveOneWholeText) {
+    const std::string a(200, 'a'), b(250, 'b');
+    std::thread t1([&] {
+        for (int i = 0; i < 2000; ++i) SetStatusText(a);
+    });
+    std::thread t2([&] {
+        for (int i = 0; i < 2000; ++i) SetStatusText(b);
+    });
+    for (int i = 0; i < 2000; ++i) {
+        std::string s = GetStatusText();
+        ASSERT_TRUE(s.empty() || s == a || s == b) << "torn text of length " << s.size();
+    }
+    t1.join();
+    t2.join();
+    std::string last = GetStatusText();
+    EXPECT_TRUE(last == a || last == b);
+    EXPECT_EQ(Posted().size(), 4000u);
 }
 
 }  // namespace

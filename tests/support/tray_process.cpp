@@ -1,0 +1,204 @@
+#include "tests/support/tray_process.h"
+
+#include <shellapi.h>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace corv::test {
+
+std::string WindowsPathOf(const std::string& unixPath) {
+    std::string p = "Z:" + unixPath;
+    for (char& c : p)
+        if (c == '/') c = '\\';
+    return p;
+}
+
+std::string DecodeLog(const std::string& bytes) {
+    std::string out;
+    bool scrambled = !bytes.empty() && bytes[0] != '[';
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        // Bytes whose scrambled value would be a line end were stored unchanged.
+        if (scrambled && c != '\n' && c != '\r' && c != ('\n' ^ 0x47) && c != ('\r' ^ 0x47))
+            c ^= 0x47;
+        out += static_cast<char>(c);
+    }
+    return out;
+}
+
+namespace {
+std::string TempRoot() {
+    wchar_t buf[MAX_PATH];
+    GetTempPathW(MAX_PATH, buf);
+    return Narrow(buf);
+}
+}  // namespace
+
+TrayProcess::TrayProcess(const std::string& name) {
+    home_ = TempRoot() + "corvtest-" + name + "-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryW(Widen(home_).c_str(), nullptr);
+    CopyFileW(Widen(WindowsPathOf(CORVTRAY_EXE)).c_str(), Widen(home_ + "\\corvtray.exe").c_str(),
+              FALSE);
+    outputFile_ = home_ + ".out";
+}
+
+TrayProcess::~TrayProcess() {
+    if (Running()) Kill();
+    if (process_.hProcess) CloseHandle(process_.hProcess);
+    if (process_.hThread) CloseHandle(process_.hThread);
+    // Best effort: leave nothing behind in the prefix's temp folder.
+    std::wstring from = Widen(home_) + L'\0';
+    SHFILEOPSTRUCTW op = {};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+    DeleteFileW(Widen(outputFile_).c_str());
+}
+
+bool TrayProcess::Start(const std::string& arguments) {
+    SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
+    HANDLE out = CreateFileW(Widen(outputFile_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = out;
+    si.hStdError = out;
+    si.hStdInput = nullptr;
+    std::wstring cmd = L"\"" + Widen(home_ + "\\corvtray.exe") + L"\" " + Widen(arguments);
+    std::vector<wchar_t> line(cmd.begin(), cmd.end());
+    line.push_back(0);
+    BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                             Widen(home_).c_str(), &si, &process_);
+    CloseHandle(out);
+    return ok != FALSE;
+}
+
+HWND TrayProcess::WaitForWindow(const std::string& title, unsigned timeoutMs) {
+    for (unsigned waited = 0; waited <= timeoutMs; waited += 50) {
+        HWND w = FindWindowW(nullptr, Widen(title).c_str());
+        if (w) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == process_.dwProcessId) return w;
+        }
+        if (!Running()) return nullptr;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+int TrayProcess::WaitForExit(unsigned timeoutMs) {
+    if (!process_.hProcess || WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(process_.hProcess, &code);
+    return static_cast<int>(code);
+}
+
+int TrayProcess::CloseAndWait(HWND window, unsigned timeoutMs) {
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    return WaitForExit(timeoutMs);
+}
+
+bool TrayProcess::Running() {
+    return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
+    struct Search {
+        DWORD pid;
+        HWND found;
+    } search{process_.dwProcessId, nullptr};
+    for (unsigned waited = 0; waited <= timeoutMs && Running(); waited += 50) {
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD pid = 0;
+                GetWindowThreadProcessId(w, &pid);
+                wchar_t cls[64];
+                GetClassNameW(w, cls, 64);
+                if (pid == s->pid && std::wstring(cls) == L"#32770") s->found = w;
+                return s->found == nullptr;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            wchar_t text[512] = L"";
+            // The box exists a moment before its text does.
+            if (GetDlgItemTextW(search.found, 0xFFFF, text, 512) > 0) {
+                PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+                return Narrow(text);
+            }
+            search.found = nullptr;
+        }
+        Sleep(50);
+    }
+    return std::string();
+}
+
+void TrayProcess::Kill() {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 5000);
+}
+
+std::string TrayProcess::ReadLog(const std::string& relative) const {
+    std::string bytes;
+    return ReadFileText(home_ + "\\" + relative, &bytes) ? DecodeLog(bytes) : std::string();
+}
+
+std::string TrayProcess::Output() const {
+    std::string bytes;
+    ReadFileText(outputFile_, &bytes);
+    return bytes;
+}
+
+void SetString(HKEY root, const std::string& key, const std::string& name,
+               const std::string& value) {
+    HKEY k;
+    if (RegCreateKeyExW(root, Widen(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr))
+        return;
+    std::wstring v = Widen(value);
+    RegSetValueExW(k, Widen(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                   static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(k);
+}
+
+void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value) {
+    HKEY k;
+    if (RegCreateKeyExW(root, Widen(key).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k, nullptr))
+        return;
+    RegSetValueExW(k, Widen(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                   sizeof(value));
+    RegCloseKey(k);
+}
+
+void DeleteKeyTree(HKEY root, const std::string& key) {
+    using DeleteTree = LONG(WINAPI*)(HKEY, LPCWSTR);
+    auto fn = reinterpret_cast<DeleteTree>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"advapi32.dll"), "RegDeleteTreeW")));
+    if (fn) fn(root, Widen(key).c_str());
+}
+
+void ClearFixtures() {
+    DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmora");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmora");
+    DeleteKeyTree(HKEY_CURRENT_USER, "Software\\JavaSoft\\Prefs\\corvane");
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    HANDLE h = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    ::WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+}  // namespace corv::test

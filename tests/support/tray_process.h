@@ -1,0 +1,57 @@
+// Runs the real corvtray.exe under Wine for integration tests: a private Home folder with a copy
+// of the program, preferences fixtures, the window found by its title, the decoded log.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace corv::test {
+
+// The Windows path of a file built on the Linux side ("/a/b" -> "Z:\a\b").
+std::string WindowsPathOf(const std::string& unixPath);
+
+// Decodes the scrambled log form (the plain form passes unchanged); CR LF becomes LF.
+std::string DecodeLog(const std::string& bytes);
+
+class TrayProcess {
+  public:
+    // Makes a fresh Home folder holding corvtray.exe.
+    explicit TrayProcess(const std::string& name);
+    ~TrayProcess();
+
+    const std::string& Home() const { return home_; }
+    // Starts corvtray.exe from Home with the arguments; false if it could not start.
+    bool Start(const std::string& arguments = "");
+    // Waits for a top-level window with this title; nullptr after the time.
+    HWND WaitForWindow(const std::string& title, unsigned timeoutMs = 15000);
+    // Asks the window to close and waits for the process to end; its exit code, or -1.
+    int CloseAndWait(HWND window, unsigned timeoutMs = 15000);
+    int WaitForExit(unsigned timeoutMs);
+    bool Running();
+    void Kill();
+    // Waits for a message box of this process; answers it with OK and returns its text.
+    std::string AnswerMessageBox(unsigned timeoutMs = 15000);
+    // The decoded text of a log file under Home ("logs\\start0.log" ...), empty if missing.
+    std::string ReadLog(const std::string& relative = "logs\\start0.log") const;
+    // Everything the program printed to standard output.
+    std::string Output() const;
+
+  private:
+    std::string home_;
+    std::string outputFile_;
+    PROCESS_INFORMATION process_ = {};
+};
+
+// Registry fixtures under HKCU/HKLM, removed again by ClearFixtures.
+void SetString(HKEY root, const std::string& key, const std::string& name,
+               const std::string& value);
+void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+void DeleteKeyTree(HKEY root, const std::string& key);
+void ClearFixtures();
+
+bool FileExists(const std::string& path);
+void WriteFile(const std::string& path, const std::string& text);
+
+}  // namespace corv::test

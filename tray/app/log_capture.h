@@ -1,0 +1,35 @@
+// Collects what is logged while it exists (tests).
+#pragma once
+
+#include <mutex>
+#include <string>
+
+#include "tray/app/log_file.h"
+
+namespace corv {
+
+class ScopedLogCapture {
+  public:
+    ScopedLogCapture() {
+        TheLog().SetObserver([this](const std::string& text) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            text_ += text;
+        });
+    }
+    ~ScopedLogCapture() { TheLog().SetObserver(nullptr); }
+    std::string Text() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return text_;
+    }
+    bool Has(const std::string& part) { return Text().find(part) != std::string::npos; }
+    void Clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        text_.clear();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::string text_;
+};
+
+}  // namespace corv
