@@ -100,7 +100,8 @@ int TrayProcess::WaitForExit(unsigned timeoutMs) {
 }
 
 int TrayProcess::CloseAndWait(HWND window, unsigned timeoutMs) {
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    // The installer's quit message: a plain close only hides while running in background.
+    PostMessageW(window, 33518, 0, 0);
     return WaitForExit(timeoutMs);
 }
 

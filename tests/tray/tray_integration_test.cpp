@@ -88,13 +88,33 @@ class TrayProgramTest : public ::testing::Test {
         CloseHandle(pi.hThread);
         process_ = pi.hProcess;
         for (DWORD waited = 0; !window_ && waited < kBound; waited += 50) {
-            window_ = FindWindowW(L"CorvaneMainFrame", nullptr);
+            window_ = FindOwnWindow(pi.dwProcessId);
             if (!window_) Sleep(50);
         }
         ASSERT_NE(nullptr, window_);
         // A message that needs the loop: once it is handled, start-up is over.
         DWORD_PTR result = 0;
         ASSERT_NE(0, SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, kBound, &result));
+    }
+
+    // The frame of that process, not one of an earlier run that is still going.
+    static HWND FindOwnWindow(DWORD pid) {
+        struct Search {
+            DWORD pid;
+            HWND found;
+        } search{pid, nullptr};
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                wchar_t cls[64] = L"";
+                GetClassNameW(w, cls, 64);
+                if (owner == s->pid && std::wstring(cls) == L"CorvaneMainFrame") s->found = w;
+                return s->found == nullptr;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        return search.found;
     }
 
     bool Ended() { return WaitForSingleObject(process_, kBound) == WAIT_OBJECT_0; }

@@ -142,7 +142,7 @@ bool AnnounceBalloon(bool hideBalloons, const BalloonData& balloon) {
     return true;
 }
 
-std::string CutUtf8(const std::string& text, size_t maxUnits) {
+std::string CutToUtf16Units(const std::string& text, size_t maxUnits) {
     size_t units = 0;
     size_t i = 0;
     while (i < text.size()) {

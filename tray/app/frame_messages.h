@@ -35,6 +35,6 @@ void MakeLogCurrent();
 
 // The longest prefix of a UTF-8 text that fits in maxUnits UTF-16 units; a character is never
 // split. Invalid bytes count as one unit each.
-std::string CutUtf8(const std::string& text, size_t maxUnits);
+std::string CutToUtf16Units(const std::string& text, size_t maxUnits);
 
 }  // namespace corv

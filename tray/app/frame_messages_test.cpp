@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tray/app/config_mgr.h"
+#include "tray/app/log_capture.h"
 #include "tray/app/messages.h"
 
 namespace corv {
@@ -45,20 +46,9 @@ class FixedListener : public DefaultFrameListener {
 
 class FrameMessagesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        TheLog().SetConsoleEcho(true);
-        testing::internal::CaptureStdout();
-    }
-    void TearDown() override {
-        if (capturing_) testing::internal::GetCapturedStdout();
-        TheLog().SetConsoleEcho(false);
-    }
-    std::string Said() {
-        capturing_ = false;
-        return testing::internal::GetCapturedStdout();
-    }
+    std::string Said() { return capture_.Text(); }
     ScopedMemoryRegistry registry_;
-    bool capturing_ = true;
+    ScopedLogCapture capture_;
 };
 
 TEST_F(FrameMessagesTest, EachMessageLogsItsLineAndHandsItsWorkToTheController) {
@@ -189,14 +179,14 @@ TEST(BalloonLogTest, BalloonWritesWhatTheClosedLogHolds) {
     fs::remove_all(home, ec);
 }
 
-TEST(CutUtf8Test, CutsByUtf16UnitsWithoutSplittingACharacter) {
-    EXPECT_EQ("abc", CutUtf8("abcdef", 3));
-    EXPECT_EQ("ab", CutUtf8("ab", 63));
-    EXPECT_EQ("a\xc3\xbc", CutUtf8("a\xc3\xbc\xc3\xbc", 2));  // ü is one unit
-    EXPECT_EQ("a", CutUtf8("a\xf0\x9f\x98\x80", 2));          // 😀 needs two
-    EXPECT_EQ("a\xf0\x9f\x98\x80", CutUtf8("a\xf0\x9f\x98\x80z", 3));
-    EXPECT_EQ("\xe2\x82", CutUtf8("\xe2\x82", 5));  // broken: byte-wise
-    EXPECT_EQ(std::string(255, 'x'), CutUtf8(std::string(300, 'x'), 255));
+TEST(CutToUtf16UnitsTest, CutsByUtf16UnitsWithoutSplittingACharacter) {
+    EXPECT_EQ("abc", CutToUtf16Units("abcdef", 3));
+    EXPECT_EQ("ab", CutToUtf16Units("ab", 63));
+    EXPECT_EQ("a\xc3\xbc", CutToUtf16Units("a\xc3\xbc\xc3\xbc", 2));  // ü is one unit
+    EXPECT_EQ("a", CutToUtf16Units("a\xf0\x9f\x98\x80", 2));          // 😀 needs two
+    EXPECT_EQ("a\xf0\x9f\x98\x80", CutToUtf16Units("a\xf0\x9f\x98\x80z", 3));
+    EXPECT_EQ("\xe2\x82", CutToUtf16Units("\xe2\x82", 5));  // broken: byte-wise
+    EXPECT_EQ(std::string(255, 'x'), CutToUtf16Units(std::string(300, 'x'), 255));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/registry.h"
+#include "tray/app/log_capture.h"
 #include "tray/app/log_file.h"
 
 namespace corv {
@@ -22,20 +23,9 @@ void SetDword(RegRoot root, const char* path, const char* name, uint32_t v) {
 
 class FrameRulesTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        TheLog().SetConsoleEcho(true);
-        testing::internal::CaptureStdout();
-    }
-    void TearDown() override {
-        if (capturing_) testing::internal::GetCapturedStdout();
-        TheLog().SetConsoleEcho(false);
-    }
-    std::string Said() {
-        capturing_ = false;
-        return testing::internal::GetCapturedStdout();
-    }
+    std::string Said() { return capture_.Text(); }
     ScopedMemoryRegistry registry_;
-    bool capturing_ = true;
+    ScopedLogCapture capture_;
 };
 
 TEST_F(FrameRulesTest, HideFlagsTakeTheUserValueThenTheMachineValue) {

@@ -4,7 +4,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "tray/app/log_file.h"
-#include "tray/app/status_text.h"
+#include "tray/app/status_code.h"
 
 namespace corv {
 

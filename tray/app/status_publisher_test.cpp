@@ -4,6 +4,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/registry.h"
+#include "tray/app/log_capture.h"
 #include "tray/app/log_file.h"
 
 namespace corv {
@@ -12,18 +13,7 @@ namespace {
 // Captures what the process-wide log says during one test.
 class StatusPublisherTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        TheLog().SetConsoleEcho(true);
-        testing::internal::CaptureStdout();
-    }
-    void TearDown() override {
-        if (capturing_) testing::internal::GetCapturedStdout();
-        TheLog().SetConsoleEcho(false);
-    }
-    std::string Said() {
-        capturing_ = false;
-        return testing::internal::GetCapturedStdout();
-    }
+    std::string Said() { return capture_.Text(); }
     std::string Value(const std::string& path, const std::string& name) {
         RegKey key;
         if (key.Open(RegRoot::CurrentUser, path) != kOk) return "<no key>";
@@ -32,7 +22,7 @@ class StatusPublisherTest : public ::testing::Test {
     }
 
     ScopedMemoryRegistry registry_;
-    bool capturing_ = true;
+    ScopedLogCapture capture_;
 };
 
 const char kSettings[] = "Software\\Velmora\\Corvane\\Settings";
@@ -61,8 +51,7 @@ TEST_F(StatusPublisherTest, NonAsciiTextIsStoredAsReceived) {
 
 TEST_F(StatusPublisherTest, AuthenticatingAfterConnectedLeavesBothValues) {
     PublishStatus("Connected to server", "");
-    EXPECT_EQ(StatusPublication::Suspended,
-              PublishStatus("AUTHENTICATING user at server...", ""));
+    EXPECT_EQ(StatusPublication::Suspended, PublishStatus("AUTHENTICATING user at server...", ""));
     EXPECT_EQ("Connected to server", Value(kSettings, "Status"));
     EXPECT_EQ("Connected", Value(kSettings, "StatusCode"));
     EXPECT_NE(std::string::npos,

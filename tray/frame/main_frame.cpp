@@ -309,8 +309,8 @@ void CMainFrame::OnBalloon() {
     trayIcon_.uTimeout = 10000;
     bool knownKind = balloon.kind >= BalloonData::kInfo && balloon.kind <= BalloonData::kError;
     trayIcon_.dwInfoFlags = knownKind ? static_cast<DWORD>(balloon.kind) : NIIF_INFO;
-    CopyWide(trayIcon_.szInfo, 256, Widen(CutUtf8(balloon.message, 255)));
-    CopyWide(trayIcon_.szInfoTitle, 64, Widen(CutUtf8(balloon.title, 63)));
+    CopyWide(trayIcon_.szInfo, 256, Widen(CutToUtf16Units(balloon.message, 255)));
+    CopyWide(trayIcon_.szInfoTitle, 64, Widen(CutToUtf16Units(balloon.title, 63)));
     Shell_NotifyIconW(NIM_MODIFY, &trayIcon_);
 }
 
