@@ -34,8 +34,8 @@ echo "== starting corvtray.exe"
 wine "$home_unix/corvtray.exe" </dev/null >/dev/null 2>&1 &
 tray=$!
 sleep 4
-echo "== closing it as a user would (the window's close request)"
-wine build/win64/tests/postmsg.exe Corvane close 10 </dev/null >/dev/null 2>&1 || echo "   (window not found)"
+echo "== closing it as the installer would (its quit message)"
+wine build/win64/tests/postmsg.exe Corvane 33518 10 </dev/null >/dev/null 2>&1 || echo "   (window not found)"
 for _ in $(seq 1 100); do kill -0 $tray 2>/dev/null || break; sleep 0.1; done
 kill -0 $tray 2>/dev/null && { echo "   corvtray did not end; stopping it"; kill $tray; }
 

@@ -83,7 +83,12 @@ HWND TrayProcess::WaitForWindow(const std::string& title, unsigned timeoutMs) {
         if (w) {
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
-            if (pid == process_.dwProcessId) return w;
+            if (pid == process_.dwProcessId) {
+                // The window exists before start-up has shown it: wait for the message loop.
+                DWORD_PTR result = 0;
+                SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result);
+                return w;
+            }
         }
         if (!Running()) return nullptr;
         Sleep(50);
@@ -100,7 +105,8 @@ int TrayProcess::WaitForExit(unsigned timeoutMs) {
 }
 
 int TrayProcess::CloseAndWait(HWND window, unsigned timeoutMs) {
-    PostMessageW(window, WM_CLOSE, 0, 0);
+    // The installer's quit message: a plain close only hides while running in background.
+    PostMessageW(window, 33518, 0, 0);
     return WaitForExit(timeoutMs);
 }
 

@@ -71,6 +71,18 @@ std::string CConfigMgr::JavaLocalAddress() {
     return javaLocalAddress_;
 }
 
+void CConfigMgr::OnSipPortUpdated(int port) {
+    if (port == prefs_->GetSipPort()) return;
+    prefs_->SetSipPort(port);
+    SetActiveSettings(*prefs_, corvaneId_);
+}
+
+void CConfigMgr::OnSocksPortUpdated(int port) {
+    if (port == prefs_->GetSocksPort()) return;
+    prefs_->SetSocksPort(port);
+    SetActiveSettings(*prefs_, corvaneId_);
+}
+
 void CConfigMgr::OnJavaStarted(int) {
     try {
         SetActiveSettings(*prefs_, corvaneId_);

@@ -35,9 +35,9 @@ class CConfigMgr : public JavaLaunchHost {
     // The client start sequence; false ends the program.
     virtual bool BringUpClient();
     // Once per process: registry dumps and the diagnostic script into the log.
-    void VerifyInstallation();
+    virtual void VerifyInstallation();
     // On script-finished: the script's output into the log.
-    void AppendStartLog();
+    virtual void AppendStartLog();
     void NormalisePreferences();
     // The web controls of the service's account page are registered.
     static bool IsUsingActiveX();
@@ -55,6 +55,18 @@ class CConfigMgr : public JavaLaunchHost {
     virtual void DeleteActiveSettings();
     // Closes the log and starts the launcher when Java and the credentials are there.
     bool StartJava(unsigned parameter = 0);
+
+    // Work the main frame hands over on the main thread; the subsystems that own it fill these in.
+    virtual void SyncMessengerSettings(int /*enable*/) {}
+    virtual void SyncClientSettings(int /*enable*/) {}
+    virtual void OnRegistryMonitorEvent() {}  // the restart decision
+    virtual void ReloadClientSettings() {}
+    // The Java client reported its ports: publish them when they changed.
+    virtual void OnSipPortUpdated(int port);
+    virtual void OnSocksPortUpdated(int port);
+    // Set by the main frame when its window is gone; the destructor consults it.
+    void SetWindowClosed(bool on) { windowClosed_ = on; }
+    bool IsWindowClosed() const { return windowClosed_; }
 
     // Called by the Java launcher thread.
     std::string GetActiveAddress(unsigned waitMs) override;
@@ -88,6 +100,7 @@ class CConfigMgr : public JavaLaunchHost {
     bool windowsMessengerInstalled_ = false;
     std::mutex javaAddressMutex_;
     std::string javaLocalAddress_;
+    bool windowClosed_ = false;
 };
 
 }  // namespace corv

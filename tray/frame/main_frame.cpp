@@ -1,39 +1,373 @@
 #include "tray/frame/main_frame.h"
 
+#include <commctrl.h>
+
+#include "platform/files.h"
+#include "platform/system.h"
 #include "platform/text.h"
 #include "resources/resource.h"
+#include "tray/app/frame_messages.h"
 #include "tray/app/log_file.h"
 #include "tray/app/messages.h"
+#include "tray/app/status_publisher.h"
+#include "tray/app/status_text.h"
 
 namespace corv {
 
+namespace {
+
+const wchar_t kClassName[] = L"CorvaneMainFrame";
+const char kPictureFile[] = "ZUvedARov.bmp";
+
+// Versions without balloon tips get the popup notifier.
+bool LacksBalloons(const std::string& version) {
+    for (const char* v :
+         {"Windows 98", "Windows 98 SP1", "Windows 98 SE", "Windows NT 3.51", "Windows NT 4"})
+        if (version == v) return true;
+    return false;
+}
+
+SIZE BitmapSize(HBITMAP bitmap) {
+    BITMAP bm = {};
+    GetObjectW(bitmap, sizeof(bm), &bm);
+    return SIZE{bm.bmWidth, bm.bmHeight};
+}
+
+void CopyWide(wchar_t* dest, size_t capacity, const std::wstring& text) {
+    size_t n = text.size() < capacity - 1 ? text.size() : capacity - 1;
+    text.copy(dest, n);
+    dest[n] = L'\0';
+}
+
+// A menu string's prompt: the text before the first line feed.
+std::wstring LoadPrompt(UINT id) {
+    wchar_t buf[256];
+    int n = LoadStringW(GetModuleHandleW(nullptr), id, buf, 256);
+    std::wstring text(buf, n > 0 ? n : 0);
+    return text.substr(0, text.find(L'\n'));
+}
+
+}  // namespace
+
+CMainFrame::CMainFrame() : listener_(&defaultListener_) {}
+
+CMainFrame::~CMainFrame() {
+    if (trayMenu_) DestroyMenu(trayMenu_);
+    if (picture_) DeleteObject(picture_);
+}
+
+void CMainFrame::SetListener(const FrameListener* listener) {
+    listener_ = listener ? listener : &defaultListener_;
+}
+
+void CMainFrame::Guard(const char* name, const std::function<void()>& body) {
+    try {
+        body();
+    } catch (...) {
+        LogIgnoredException(name);
+    }
+}
+
 bool CMainFrame::CreateFrame() {
+    flags_ = ReadHideFlags();
     InstallHandlers();
-    int x = GetSystemMetrics(SM_CXSCREEN) / 10;
-    int y = GetSystemMetrics(SM_CYSCREEN) / 10;
+    WindowRect r = InitialRect();
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;
-    return Create(L"CorvaneMainFrame", L"Corvane", style, x, y, 440, 250, menu);
+    if (!Create(kClassName, L"Corvane", style, r.x, r.y, r.width, r.height, menu, icon))
+        return false;
+    if (LacksBalloons(GetWindowsVersionName()) && notifierFactory_) {
+        notifier_ = notifierFactory_(Handle(), NotifierSkin());
+        useNotifier_ = notifier_ ? 1 : 0;
+    }
+    return true;
+}
+
+WindowRect CMainFrame::InitialRect() {
+    int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
+    std::wstring file = Widen(WithTrailingBackslash(ProgramPath()) + kPictureFile);
+    PictureSource source = PictureSource::None;
+    picture_ = static_cast<HBITMAP>(
+        LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (picture_) {
+        source = PictureSource::File;
+    } else {
+        picture_ = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                   MAKEINTRESOURCEW(IDB_PICTURE), IMAGE_BITMAP, 0,
+                                                   0, LR_DEFAULTCOLOR));
+        if (picture_) source = PictureSource::Resource;
+    }
+    SIZE size = picture_ ? BitmapSize(picture_) : SIZE{0, 0};
+    WindowRect r = DefaultWindowRect(sw, sh, source, size.cx, size.cy);
+    ApplyStoredWindowRect(&r, sw, sh);
+    return r;
 }
 
 void CMainFrame::InstallHandlers() {
+    On(WM_CREATE, [this](WPARAM, LPARAM) -> LRESULT {
+        Guard("OnCreate", [this] { OnCreate(); });
+        return 0;
+    });
+    On(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
+        if (statusBar_) SendMessageW(statusBar_, WM_SIZE, 0, 0);
+        InvalidateRect(Handle(), nullptr, TRUE);
+        return 0;
+    });
+    On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
+        OnPaint();
+        return 0;
+    });
+    On(kMsgTrayIcon, [this](WPARAM, LPARAM lParam) -> LRESULT {
+        Guard("OnTrayNotification", [&] { OnTrayIcon(lParam); });
+        return 0;
+    });
+    On(kMsgSetMessageString, [this](WPARAM wParam, LPARAM) -> LRESULT {
+        Guard("OnSetMessageString", [&] { OnStatusMessage(wParam); });
+        return 0;
+    });
+    On(kMsgBalloon, [this](WPARAM, LPARAM) -> LRESULT {
+        Guard("OnBalloon", [this] { OnBalloon(); });
+        return 0;
+    });
+    for (unsigned m = kMsgSyncMessenger; m <= kMsgSocksPortUpdated; ++m) {
+        On(m, [this, m](WPARAM, LPARAM) -> LRESULT {
+            HandleFrameMessage(m, configMgr_, *listener_);
+            return 0;
+        });
+    }
+    On(kMsgHttpProxyUpdate, [this](WPARAM, LPARAM) -> LRESULT {
+        HandleFrameMessage(kMsgHttpProxyUpdate, configMgr_, *listener_);
+        return 0;
+    });
     On(kMsgQuitCorvane, [this](WPARAM, LPARAM) -> LRESULT {
-        TheLog().Log("CMainFrame Received OnQuitCorvane\n");
-        if (configMgr_) configMgr_->SetRunInBackground(false);
-        PostMessageW(Handle(), WM_CLOSE, 0, 0);
+        Guard("OnQuitCorvane", [this] {
+            TheLog().Log("CMainFrame Received OnQuitCorvane\n");
+            if (configMgr_) configMgr_->SetRunInBackground(false);
+            PostMessageW(Handle(), WM_CLOSE, 0, 0);
+        });
+        return 0;
+    });
+    On(kMsgHide, [this](WPARAM, LPARAM) -> LRESULT {
+        Guard("OnHideMsg", [this] { HandleHideMessage(&flags_, ReadmeInHome(), *this); });
+        return 0;
+    });
+    On(kMsgNotifier, [this](WPARAM wParam, LPARAM lParam) -> LRESULT {
+        LRESULT rc = 0;
+        Guard("OnTaskbarNotifierClicked", [&] {
+            if (notifier_) rc = notifier_->OnEvent(wParam, lParam);
+        });
+        return rc;
+    });
+    On(WM_TIMER, [this](WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if (wParam != kVerifyTimer) return Default(WM_TIMER, wParam, lParam);
+        Guard("VerifyInstallation", [this] {
+            if (!configMgr_) return;
+            KillTimer(Handle(), kVerifyTimer);
+            configMgr_->VerifyInstallation();
+        });
+        return 0;
+    });
+    On(WM_SYSCOMMAND, [this](WPARAM wParam, LPARAM lParam) -> LRESULT {
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            ShowWindow(Handle(), SW_HIDE);
+            return 0;
+        }
+        return Default(WM_SYSCOMMAND, wParam, lParam);
+    });
+    On(WM_MENUSELECT, [this](WPARAM wParam, LPARAM lParam) -> LRESULT {
+        // The command's prompt while a menu is open; the status text again once it closes.
+        if (HIWORD(wParam) == 0xFFFF && lParam == 0) {
+            ShowStatusText(GetStatusText());
+        } else if (!(HIWORD(wParam) & (MF_POPUP | MF_SEPARATOR)) && statusBar_) {
+            SendMessageW(statusBar_, SB_SETTEXTW, 0,
+                         reinterpret_cast<LPARAM>(LoadPrompt(LOWORD(wParam)).c_str()));
+        }
         return 0;
     });
     On(WM_COMMAND, [this](WPARAM wParam, LPARAM lParam) -> LRESULT {
-        if (LOWORD(wParam) == ID_APP_EXIT) {
-            PostMessageW(Handle(), WM_CLOSE, 0, 0);
-            return 0;
+        switch (LOWORD(wParam)) {
+            case ID_TRAY_OPEN:
+                BringToFront();
+                return 0;
+            case ID_TRAY_EXIT:
+            case ID_APP_EXIT:
+                if (configMgr_) configMgr_->SetRunInBackground(false);
+                PostMessageW(Handle(), WM_CLOSE, 0, 0);
+                return 0;
+            default:
+                return Default(WM_COMMAND, wParam, lParam);
         }
-        return Default(WM_COMMAND, wParam, lParam);
     });
-    On(WM_DESTROY, [](WPARAM, LPARAM) -> LRESULT {
+    On(WM_CLOSE, [this](WPARAM, LPARAM) -> LRESULT {
+        Guard("OnClose", [this] { OnClose(); });
+        return 0;
+    });
+    On(WM_DESTROY, [this](WPARAM, LPARAM) -> LRESULT {
+        Guard("OnDestroy", [this] { OnDestroy(); });
         PostQuitMessage(0);
         return 0;
     });
+}
+
+bool CMainFrame::ReadmeInHome() const {
+    return ReadmePresent(configMgr_ ? configMgr_->Prefs().GetHome() : ProgramPath());
+}
+
+std::string CMainFrame::ClientId() const {
+    return configMgr_ ? configMgr_->GetCorvaneId() : std::string();
+}
+
+void CMainFrame::OnCreate() {
+    statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
+                                 0, 0, 0, 0, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+    ShowStatusText(std::string());
+    if (!flags_.hideAll) {
+        trayIcon_ = {};
+        trayIcon_.cbSize = NOTIFYICONDATAW_V2_SIZE;
+        trayIcon_.hWnd = Handle();
+        trayIcon_.uID = kTrayIconId;
+        trayIcon_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+        trayIcon_.uCallbackMessage = kMsgTrayIcon;
+        trayIcon_.hIcon = static_cast<HICON>(
+            LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                       GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+        CopyWide(trayIcon_.szTip, 128, L"Corvane");
+        LoadTrayMenu(ChooseTrayMenu(flags_.hideGui != 0, ReadmeInHome()).id);
+        iconAdded_ = Shell_NotifyIconW(NIM_ADD, &trayIcon_) != FALSE;
+    }
+    SetTimer(Handle(), kVerifyTimer, kVerifyDelayMs, nullptr);
+}
+
+bool CMainFrame::DestroyTrayMenu() {
+    if (!trayMenu_ || !DestroyMenu(trayMenu_)) return false;
+    trayMenu_ = nullptr;
+    return true;
+}
+
+bool CMainFrame::LoadTrayMenu(unsigned id) {
+    trayMenu_ = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
+    return trayMenu_ != nullptr;
+}
+
+void CMainFrame::BringToFront() {
+    SetForegroundWindow(Handle());
+    ShowWindow(Handle(), SW_RESTORE);
+}
+
+void CMainFrame::OnTrayIcon(LPARAM mouse) {
+    switch (static_cast<UINT>(mouse)) {
+        case WM_LBUTTONDOWN:
+            if (!flags_.hideGui) BringToFront();
+            break;
+        case WM_RBUTTONDOWN:
+        case WM_CONTEXTMENU: {
+            HMENU drop = trayMenu_ ? GetSubMenu(trayMenu_, 0) : nullptr;
+            if (!drop) break;
+            POINT pt;
+            GetCursorPos(&pt);
+            SetForegroundWindow(Handle());
+            TrackPopupMenu(drop, TPM_BOTTOMALIGN | TPM_RIGHTBUTTON, pt.x, pt.y, 0, Handle(),
+                           nullptr);
+            // Without it the menu would not close when the user clicks elsewhere.
+            PostMessageW(Handle(), WM_NULL, 0, 0);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+void CMainFrame::ShowStatusText(const std::string& utf8) {
+    if (!statusBar_) return;
+    std::wstring text = utf8.empty() ? LoadPrompt(AFX_IDS_IDLEMESSAGE) : Widen(utf8);
+    SendMessageW(statusBar_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void CMainFrame::OnStatusMessage(WPARAM id) {
+    std::string text = GetStatusText();
+    if (id != kIdMessageStringParam || text.empty()) {
+        // As a frame does: a string id shows that string's prompt.
+        if (statusBar_ && id != 0)
+            SendMessageW(statusBar_, SB_SETTEXTW, 0,
+                         reinterpret_cast<LPARAM>(LoadPrompt(static_cast<UINT>(id)).c_str()));
+        return;
+    }
+    PublishStatus(text, ClientId());
+    ShowStatusText(text);
+}
+
+void CMainFrame::OnBalloon() {
+    BalloonData balloon = listener_->GetBalloon();
+    if (!AnnounceBalloon(flags_.hideBalloons != 0, balloon)) return;
+    if (notifier_) {
+        notifier_->Show(Widen(balloon.title + "\n" + balloon.message), 500, 30000, 500);
+        return;
+    }
+    if (!iconAdded_) return;
+    trayIcon_.uFlags |= NIF_INFO;
+    trayIcon_.uTimeout = 10000;
+    bool knownKind = balloon.kind >= BalloonData::kInfo && balloon.kind <= BalloonData::kError;
+    trayIcon_.dwInfoFlags = knownKind ? static_cast<DWORD>(balloon.kind) : NIIF_INFO;
+    CopyWide(trayIcon_.szInfo, 256, Widen(CutToUtf16Units(balloon.message, 255)));
+    CopyWide(trayIcon_.szInfoTitle, 64, Widen(CutToUtf16Units(balloon.title, 63)));
+    Shell_NotifyIconW(NIM_MODIFY, &trayIcon_);
+}
+
+void CMainFrame::OnClose() {
+    if (configMgr_ && configMgr_->GetRunInBackground()) {
+        TheLog().Log("CMainFrame::OnClose() Closing...\n");
+        ShowWindow(Handle(), SW_HIDE);
+        return;
+    }
+    TheLog().Log("CMainFrame::OnClose() Exiting...\n");
+    DestroyWindow(Handle());
+}
+
+void CMainFrame::OnDestroy() {
+    if (iconAdded_) {
+        Shell_NotifyIconW(NIM_DELETE, &trayIcon_);
+        iconAdded_ = false;
+    }
+    RECT rc;
+    if (GetWindowRect(Handle(), &rc)) {
+        WindowRect r;
+        r.x = rc.left;
+        r.y = rc.top;
+        r.width = rc.right - rc.left;
+        r.height = rc.bottom - rc.top;
+        StoreWindowRect(r);
+    }
+    if (configMgr_) {
+        configMgr_->SyncClientSettings(0);
+        configMgr_->SetWindowClosed(true);
+    }
+}
+
+void CMainFrame::OnDestroyed() {
+    Guard("~CMainFrame", [this] {
+        notifier_.reset();
+        RemoveStatusValues(ClientId());
+    });
+}
+
+void CMainFrame::OnPaint() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(Handle(), &ps);
+    if (picture_) {
+        RECT client, bar = {};
+        GetClientRect(Handle(), &client);
+        if (statusBar_) GetWindowRect(statusBar_, &bar);
+        int height = client.bottom - (bar.bottom - bar.top);
+        SIZE size = BitmapSize(picture_);
+        HDC mem = CreateCompatibleDC(dc);
+        HGDIOBJ old = SelectObject(mem, picture_);
+        BitBlt(dc, (client.right - size.cx) / 2, (height - size.cy) / 2, size.cx, size.cy, mem, 0,
+               0, SRCCOPY);
+        SelectObject(mem, old);
+        DeleteDC(mem);
+    }
+    EndPaint(Handle(), &ps);
 }
 
 void CMainFrame::SetTitle(const std::string& title) {

@@ -1,6 +1,6 @@
 // corvtray.exe: the tray client's entry.
 #include <windows.h>
-// After windows.h:
+// commctrl.h needs the types of windows.h.
 #include <commctrl.h>
 
 #include "platform/files.h"
@@ -45,11 +45,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     int rc = 0;
     {
+        // The application object outlives its frame, as the exit line comes last.
+        corv::CCorvanApp app;
         corv::CMainFrame frame;
+        frame.AttachConfigMgr(app.ConfigMgr());
         if (!frame.CreateFrame()) return 1;
         corv::WindowPoster poster(frame.Handle());
         corv::SetMainPoster(&poster);
-        corv::CCorvanApp app;
         if (app.InitInstance(ProgramBaseName(), params, cmd, frame))
             rc = corv::Window::RunMessageLoop();
         corv::SetMainPoster(nullptr);
