@@ -19,7 +19,7 @@ wineserver -p 60 </dev/null >/dev/null 2>&1
 home_win='C:\Program Files\Corvane'
 home_unix="$WINEPREFIX/drive_c/Program Files/Corvane"
 mkdir -p "$home_unix"
-cp build/win64/tray/frame/corvtray.exe "$home_unix/"
+cp build/win64/bin/corvtray.exe build/win64/bin/jnibridge.dll "$home_unix/"
 echo "== installed corvtray.exe into $home_win"
 
 prefs='HKCU\SOFTWARE\Velmora\Corvane\Preferences'

@@ -13,7 +13,7 @@ build=${1:-build/win64}
 out=${2:-build/screenshots}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-[ -f "$build/tray/frame/corvtray.exe" ] && [ -f "$build/tests/postmsg.exe" ] ||
+[ -f "$build/bin/corvtray.exe" ] && [ -f "$build/tests/postmsg.exe" ] ||
     cmake --build "$build" --target corvtray postmsg >/dev/null
 build=$(cd "$build" && pwd)
 
@@ -40,7 +40,7 @@ wineserver -p 60 </dev/null >/dev/null 2>&1
 
 home_unix="$WINEPREFIX/drive_c/Program Files/Corvane"
 mkdir -p "$home_unix"
-cp "$build/tray/frame/corvtray.exe" "$home_unix/"
+cp "$build/bin/corvtray.exe" "$build/bin/jnibridge.dll" "$home_unix/"
 : >"$home_unix/readme.htm"
 prefs='HKCU\SOFTWARE\Velmora\Corvane\Preferences'
 wine reg add "$prefs" /v Home /t REG_SZ /d 'C:\Program Files\Corvane' /f >/dev/null

@@ -39,8 +39,11 @@ std::string TempRoot() {
 TrayProcess::TrayProcess(const std::string& name) {
     home_ = TempRoot() + "corvtest-" + name + "-" + std::to_string(GetCurrentProcessId());
     CreateDirectoryW(Widen(home_).c_str(), nullptr);
-    CopyFileW(Widen(WindowsPathOf(CORVTRAY_EXE)).c_str(), Widen(home_ + "\\corvtray.exe").c_str(),
-              FALSE);
+    // The program and the bridge library it imports, as an install lays them out.
+    std::string program = WindowsPathOf(CORVTRAY_EXE);
+    std::string folder = program.substr(0, program.rfind('\\'));
+    for (const char* file : {"corvtray.exe", "jnibridge.dll"})
+        CopyFileW(Widen(folder + "\\" + file).c_str(), Widen(home_ + "\\" + file).c_str(), FALSE);
     outputFile_ = home_ + ".out";
 }
 
@@ -85,6 +88,7 @@ HWND TrayProcess::WaitForWindow(const std::string& title, unsigned timeoutMs) {
             GetWindowThreadProcessId(w, &pid);
             if (pid == process_.dwProcessId) {
                 // The window exists before start-up has shown it: wait for the message loop.
+                WaitForInputIdle(process_.hProcess, timeoutMs);
                 DWORD_PTR result = 0;
                 SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result);
                 return w;

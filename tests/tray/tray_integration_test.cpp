@@ -92,7 +92,9 @@ class TrayProgramTest : public ::testing::Test {
             if (!window_) Sleep(50);
         }
         ASSERT_NE(nullptr, window_);
-        // A message that needs the loop: once it is handled, start-up is over.
+        // Start-up is over once the program waits in its message loop (a sent message alone
+        // may be handled earlier, by a call that pumps messages during start-up).
+        WaitForInputIdle(process_, kBound);
         DWORD_PTR result = 0;
         ASSERT_NE(0, SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, kBound, &result));
     }
@@ -171,7 +173,7 @@ TEST_F(TrayProgramTest, CloseOnlyHidesWhileRunningInBackground) {
     Launch();
     EXPECT_TRUE(IsWindowVisible(window_));
     PostAndSettle(WM_CLOSE);
-    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_FALSE(IsWindowVisible(window_)) << Log();
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process_, 0));
     PostMessageW(window_, kQuit, 0, 0);
     ASSERT_TRUE(Ended());

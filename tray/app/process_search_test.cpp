@@ -2,21 +2,31 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/files.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+#include <cctype>
 
 namespace corv {
 namespace {
 
 TEST(ProcessSearchTest, FindsOthersByImageNameButNeverItself) {
 #ifdef _WIN32
-    const char* program = "C:\\windows\\system32\\cmd.exe";
+    // A copy of cmd.exe under a name of its own: other tests may leave shells running.
+    std::string image = "corvsearch" + std::to_string(CurrentProcessId()) + ".exe";
+    std::string program = ProgramPath() + "\\" + image;
+    ASSERT_TRUE(CopyFileA("C:\\windows\\system32\\cmd.exe", program.c_str(), FALSE));
     const char* args = "/c ping -n 5 127.0.0.1 >nul";
-    const char* image = "CMD.EXE";
+    for (char& c : image) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 #else
     const char* program = "/bin/sleep";
     const char* args = "5";
-    const char* image = "SLEEP";
+    std::string image = "SLEEP";
 #endif
     unsigned pid = StartProcess(program, args);
     ASSERT_NE(0u, pid);
@@ -29,6 +39,9 @@ TEST(ProcessSearchTest, FindsOthersByImageNameButNeverItself) {
     WaitForProcess(pid, 5000);
     EXPECT_EQ(0u, FindRunningProcess(image, false));
     EXPECT_EQ(0u, FindRunningProcess("no-such-program.exe", false));
+#ifdef _WIN32
+    DeleteFileA(program.c_str());
+#endif
 }
 
 }  // namespace

@@ -3,10 +3,13 @@
 // commctrl.h needs the types of windows.h.
 #include <commctrl.h>
 
+#include "bridge/jni_listener.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tray/app/corvan_app.h"
+#include "tray/app/frame_listener.h"
 #include "tray/frame/main_frame.h"
+#include "tray/java/gui_listener.h"
 
 namespace {
 
@@ -48,6 +51,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         // The application object outlives its frame, as the exit line comes last.
         corv::CCorvanApp app;
         corv::CMainFrame frame;
+        // The Java client's native calls reach the frame through the bridge's listener.
+        setListener(&corv::TheGuiListener());
+        corv::FrameListenerOf<corv::CGuiListener> listener(corv::TheGuiListener());
+        frame.SetListener(&listener);
         frame.AttachConfigMgr(app.ConfigMgr());
         if (!frame.CreateFrame()) return 1;
         corv::WindowPoster poster(frame.Handle());
