@@ -12,6 +12,14 @@ CConfigMgr::CConfigMgr() : prefs_(new CPreferences), launcher_(new JavaLauncher(
 
 CConfigMgr::~CConfigMgr() {
     launcher_.reset();  // stops the launcher thread before the state it uses goes
+    // A refused second instance leaves the running one's values alone.
+    if (duplicateInstance_) return;
+    try {
+        prefs_->Save();
+        corv::DeleteActiveSettings(corvaneId_);
+    } catch (...) {
+        TheLog().Log("Internal error(ignored): Caught exception while calling ~CConfigMgr()\n");
+    }
 }
 
 void CConfigMgr::Init() {
