@@ -1,16 +1,19 @@
 #!/usr/bin/env bash
 # The demo: builds the Windows programs, installs the tray client into a throwaway Wine prefix,
-# runs it for a few seconds, closes it as a user would and prints its decoded log.
+# runs its whole bring-up, shows what it published and prints its decoded log.
+# `scripts/demo.sh --native` runs the Java launcher with the real OpenJDK instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
+if [ "${1:-}" = "--native" ]; then exec bash scripts/demo-native.sh; fi
 bash scripts/setup.sh
 echo "== building the Windows programs (win64)"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target corvtray postmsg >/dev/null
+cmake --build --preset win64 --target corvtray postmsg corvane_client >/dev/null
 
 export WINEPREFIX=$(mktemp -d /tmp/corv-demo.XXXXXX)
 export WINEDEBUG=-all
+# The address probes talk only to loopback targets.
+export CORVANE_PROBE_SERVERS='localhost,127.0.0.1;localhost,127.0.0.2'
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"' EXIT
 echo "== creating a throwaway Wine prefix in $WINEPREFIX"
 scripts/wine-prefix.sh "$WINEPREFIX"
@@ -18,26 +21,47 @@ wineserver -p 60 </dev/null >/dev/null 2>&1
 
 home_win='C:\Program Files\Corvane'
 home_unix="$WINEPREFIX/drive_c/Program Files/Corvane"
-mkdir -p "$home_unix"
+mkdir -p "$home_unix/lib"
 cp build/win64/bin/corvtray.exe build/win64/bin/jnibridge.dll "$home_unix/"
-echo "== installed corvtray.exe into $home_win"
+cp build/win64/bin/lib/corvane.client.jar "$home_unix/lib/"
+echo "== installed corvtray.exe, jnibridge.dll and lib\\corvane.client.jar into $home_win"
 
+reg() { wine reg "$@" </dev/null 2>/dev/null | tr -d '\r' | sed '/^$/d; s/^/   /'; }
 prefs='HKCU\SOFTWARE\Velmora\Corvane\Preferences'
-wine reg add "$prefs" /v Home /t REG_SZ /d "$home_win" /f >/dev/null
-wine reg add "$prefs" /v UserId /t REG_SZ /d demo-user /f >/dev/null
-wine reg add "$prefs" /v Passwd /t REG_SZ /d 0cc175b9c0f1b6a831c399e269772661 /f >/dev/null
-wine reg add "$prefs" /v LaunchAtStartup /t REG_DWORD /d 0 /f >/dev/null
-echo "== per-user preferences written:"
-wine reg query "$prefs" 2>/dev/null | tr -d '\r' | sed 's/^/   /'
+javaprefs='HKCU\Software\JavaSoft\Prefs\corvane\proxyclient'
+reg add "$prefs" /v Home /t REG_SZ /d "$home_win" /f >/dev/null
+reg add "$prefs" /v UserId /t REG_SZ /d demo-user /f >/dev/null
+reg add "$prefs" /v Passwd /t REG_SZ /d 0cc175b9c0f1b6a831c399e269772661 /f >/dev/null
+reg add "$prefs" /v UseProxy /t REG_DWORD /d 1 /f >/dev/null
+reg add "$prefs" /v NoProxy /t REG_DWORD /d 1 /f >/dev/null
+reg add "$javaprefs\\/Sip" /v 'always/Tunnel/Media' /t REG_SZ /d yes /f >/dev/null
+reg add "$javaprefs\\/Logger" /v 'log/File/Count' /t REG_SZ /d 3 /f >/dev/null
+echo "== per-user preferences (an account; UseProxy and NoProxy both set, to be repaired):"
+reg query "$prefs"
+echo "== sample Java preferences:"
+reg query 'HKCU\Software\JavaSoft\Prefs\corvane' /s
 
 echo "== starting corvtray.exe"
 wine "$home_unix/corvtray.exe" </dev/null >/dev/null 2>&1 &
 tray=$!
-sleep 4
-echo "== closing it as the installer would (its quit message)"
+sleep 10
+echo "== while it runs: the status it published (HKCU\\...\\Settings)"
+reg query 'HKCU\SOFTWARE\Velmora\Corvane\Settings'
+echo "   (No Windows Java runtime can be installed here, so the status honestly reads"
+echo "    \"Disabled: Java 1.4.2 is not installed\": the client runs on and says what is missing.)"
+echo "== the Run entry it keeps for logon:"
+reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v VelmoraCorvan
+echo "== the Java preferences tree it synchronised:"
+reg query 'HKCU\Software\JavaSoft\Prefs\corvane' /s
+echo "== the preferences it repaired and saved (AutoDetection on, UseProxy/NoProxy off):"
+reg query "$prefs"
+
+echo "== asking it to quit, as the installer does (message 33518)"
 wine build/win64/tests/postmsg.exe Corvane 33518 10 </dev/null >/dev/null 2>&1 || echo "   (window not found)"
-for _ in $(seq 1 100); do kill -0 $tray 2>/dev/null || break; sleep 0.1; done
+for _ in $(seq 1 150); do kill -0 $tray 2>/dev/null || break; sleep 0.1; done
 kill -0 $tray 2>/dev/null && { echo "   corvtray did not end; stopping it"; kill $tray; }
+echo "== after exit, Settings holds no status values any more:"
+reg query 'HKCU\SOFTWARE\Velmora\Corvane\Settings' || true
 
 echo "== decoded log: $home_win\\logs\\start0.log"
 if [ -f "$home_unix/logs/start0.log" ]; then
