@@ -16,6 +16,7 @@
 #include "tray/app/messages.h"
 #include "tray/app/status_publisher.h"
 #include "tray/app/status_text.h"
+#include "tray/java/gui_listener.h"
 
 namespace corv {
 namespace {
@@ -161,6 +162,16 @@ TEST_F(MainFrameTest, StatusTextReachesRegistryAndStatusBarAndLeavesOnDestructio
     EXPECT_EQ("<none>", Value("Status"));
     EXPECT_EQ("<none>", Value("StatusCode"));
     Said();
+}
+
+TEST_F(MainFrameTest, AStatusFromTheJavaListenerEndsInTheRegistryAndTheStatusBar) {
+    Start();
+    CJniListener* listener = &TheGuiListener();  // what the bridge's natives call, slot 0
+    listener->setStatusBar("Signed-in as bob");
+    Pump();
+    EXPECT_EQ("Signed-in as bob", Value("Status"));
+    EXPECT_EQ("SignedIn", Value("StatusCode"));
+    EXPECT_EQ(L"Signed-in as bob", StatusBarText());
 }
 
 TEST_F(MainFrameTest, OtherStatusMessagesGetTheDefaultHandling) {
