@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/sys/inst_log.h"
+#include "platform/file_ops.h"
 #include "platform/memory_registry.h"
 #include "platform/session.h"
 #include "platform/system.h"
@@ -67,6 +68,11 @@ TEST(SystemInfoTest, TokenOperations) {
     EXPECT_TRUE(log.Contains("Current User SID: " + sid + "\n"));
     EXPECT_FALSE(EnablePrivilege("SeNoSuchPrivilege"));
     EXPECT_TRUE(log.Contains("LookupPrivilegeValue error: "));
+    std::string error;
+    std::string missing = TempFolder() + "\\no-such-readme.htm";
+    EXPECT_FALSE(OpenDocument(missing, &error));
+    EXPECT_EQ(0u, error.find("Error ")) << error;
+    EXPECT_NE(std::string::npos, error.find(": ShellExecute could not open: " + missing)) << error;
 #else
     EXPECT_EQ("", sid);
     EXPECT_TRUE(
