@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "errno_map.h"
 #include "platform/errors.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
@@ -14,35 +15,12 @@
 namespace corv {
 
 namespace {
-long FromErrno(int e) {
-    switch (e) {
-        case 0:
-            return kOk;
-        case ENOENT:
-            return kErrFileNotFound;
-        case ENOTDIR:
-            return kErrPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return kErrAccessDenied;
-        case EEXIST:
-            return kErrAlreadyExists;
-        case ENOTEMPTY:
-            return 145;  // ERROR_DIR_NOT_EMPTY
-        case ENOSPC:
-            return 112;  // ERROR_DISK_FULL
-        default:
-            return 1000 + e;
-    }
-}
-
 long WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         ssize_t n = ::write(fd, data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return FromErrno(errno);
+            return Win32ErrorFromErrno(errno);
         }
         data += n;
         size -= static_cast<size_t>(n);
@@ -53,7 +31,7 @@ long WriteAll(int fd, const char* data, size_t size) {
 
 long FileSizeOf(const std::string& path, uint64_t* size) {
     struct stat st;
-    if (stat(NativePath(path).c_str(), &st) != 0) return FromErrno(errno);
+    if (stat(NativePath(path).c_str(), &st) != 0) return Win32ErrorFromErrno(errno);
     if (S_ISDIR(st.st_mode)) return kErrAccessDenied;
     *size = static_cast<uint64_t>(st.st_size);
     return kOk;
@@ -61,7 +39,7 @@ long FileSizeOf(const std::string& path, uint64_t* size) {
 
 long DiskSpaceOf(const std::string& path, DiskSpace* out) {
     struct statvfs st;
-    if (statvfs(NativePath(path).c_str(), &st) != 0) return FromErrno(errno);
+    if (statvfs(NativePath(path).c_str(), &st) != 0) return Win32ErrorFromErrno(errno);
     out->total = static_cast<uint64_t>(st.f_blocks) * st.f_frsize;
     out->free = static_cast<uint64_t>(st.f_bfree) * st.f_frsize;
     out->available = static_cast<uint64_t>(st.f_bavail) * st.f_frsize;
@@ -70,11 +48,11 @@ long DiskSpaceOf(const std::string& path, DiskSpace* out) {
 
 long CopyFileTo(const std::string& from, const std::string& to, bool overwrite) {
     int in = open(NativePath(from).c_str(), O_RDONLY);
-    if (in < 0) return FromErrno(errno);
+    if (in < 0) return Win32ErrorFromErrno(errno);
     int flags = O_WRONLY | O_CREAT | (overwrite ? O_TRUNC : O_EXCL);
     int out = open(NativePath(to).c_str(), flags, 0644);
     if (out < 0) {
-        long e = FromErrno(errno);
+        long e = Win32ErrorFromErrno(errno);
         close(in);
         return e;
     }
@@ -84,7 +62,7 @@ long CopyFileTo(const std::string& from, const std::string& to, bool overwrite) 
         ssize_t n = read(in, buf, sizeof(buf));
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
-            result = FromErrno(errno);
+            result = Win32ErrorFromErrno(errno);
             break;
         }
         if (n == 0) break;
@@ -92,24 +70,24 @@ long CopyFileTo(const std::string& from, const std::string& to, bool overwrite) 
         if (result != kOk) break;
     }
     close(in);
-    if (close(out) != 0 && result == kOk) result = FromErrno(errno);
+    if (close(out) != 0 && result == kOk) result = Win32ErrorFromErrno(errno);
     return result;
 }
 
 long ReplaceFileBy(const std::string& from, const std::string& to) {
-    if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) != 0) return FromErrno(errno);
+    if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) != 0) return Win32ErrorFromErrno(errno);
     return kOk;
 }
 
 long RemoveFolder(const std::string& path) {
-    return rmdir(NativePath(path).c_str()) == 0 ? kOk : FromErrno(errno);
+    return rmdir(NativePath(path).c_str()) == 0 ? kOk : Win32ErrorFromErrno(errno);
 }
 
 long WriteFileBytes(const std::string& path, const std::string& data) {
     int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (fd < 0) return FromErrno(errno);
+    if (fd < 0) return Win32ErrorFromErrno(errno);
     long result = WriteAll(fd, data.data(), data.size());
-    if (close(fd) != 0 && result == kOk) result = FromErrno(errno);
+    if (close(fd) != 0 && result == kOk) result = Win32ErrorFromErrno(errno);
     return result;
 }
 
@@ -121,10 +99,10 @@ long TouchFile(const std::string& path, bool* created) {
         close(fd);
         return kOk;
     }
-    if (errno != EEXIST) return FromErrno(errno);
+    if (errno != EEXIST) return Win32ErrorFromErrno(errno);
     *created = false;
     fd = open(native.c_str(), O_WRONLY);
-    if (fd < 0) return FromErrno(errno);
+    if (fd < 0) return Win32ErrorFromErrno(errno);
     close(fd);
     return kOk;
 }
@@ -135,7 +113,7 @@ std::string CurrentFolder() {
 }
 
 long ChangeFolder(const std::string& path) {
-    return chdir(NativePath(path).c_str()) == 0 ? kOk : FromErrno(errno);
+    return chdir(NativePath(path).c_str()) == 0 ? kOk : Win32ErrorFromErrno(errno);
 }
 
 std::string TempFolder() {

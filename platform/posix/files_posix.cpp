@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "errno_map.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -14,26 +15,9 @@ namespace corv {
 namespace {
 thread_local long t_lastError = 0;
 
-long FromErrno(int e) {
-    switch (e) {
-        case ENOENT:
-            return kErrFileNotFound;
-        case ENOTDIR:
-            return kErrPathNotFound;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return kErrAccessDenied;
-        case EEXIST:
-            return kErrAlreadyExists;
-        default:
-            return 1000 + e;
-    }
-}
-
 long Result(int rc) {
     if (rc == 0) return kOk;
-    t_lastError = FromErrno(errno);
+    t_lastError = Win32ErrorFromErrno(errno);
     return t_lastError;
 }
 }  // namespace
@@ -70,7 +54,7 @@ long LastFileError() {
 
 FILE* OpenFile(const std::string& path, const char* mode) {
     FILE* f = std::fopen(NativePath(path).c_str(), mode);
-    if (!f) t_lastError = FromErrno(errno);
+    if (!f) t_lastError = Win32ErrorFromErrno(errno);
     return f;
 }
 
@@ -86,7 +70,7 @@ std::string ProgramPath() {
 bool ReadFileText(const std::string& path, std::string* out) {
     std::ifstream in(NativePath(path), std::ios::binary);
     if (!in) {
-        t_lastError = FromErrno(errno);
+        t_lastError = Win32ErrorFromErrno(errno);
         return false;
     }
     std::ostringstream ss;
