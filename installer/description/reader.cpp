@@ -20,47 +20,61 @@ enum class Section { None, User, Release, AddRemove, Selectables, Pages, Registr
 
 // Placeholders whose values are known only when the target folder and InstallFor are final;
 // the reader leaves them as written for the job.
-const char* const kLateNames[] = {"TargetFolder",    "TargetHKEY",
-                                  "StartMenuFolder", "StartMenuProgramsFolder",
-                                  "DesktopFolder",   "StartupFolder"};
+constexpr std::string_view kLateNames[] = {"TargetFolder",    "TargetHKEY",
+                                           "StartMenuFolder", "StartMenuProgramsFolder",
+                                           "DesktopFolder",   "StartupFolder"};
 
-std::string TrimBlanks(std::string_view s) {
+std::string_view TrimView(std::string_view s) {
     size_t b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return std::string();
+    if (b == std::string_view::npos) return std::string_view();
     size_t e = s.find_last_not_of(" \t");
-    return std::string(s.substr(b, e - b + 1));
+    return s.substr(b, e - b + 1);
 }
 
-// "|"-separated fields, each trimmed; `void` stands for an empty field.
-std::vector<std::string> SplitFields(std::string_view value) {
-    std::vector<std::string> fields;
-    fields.reserve(8);
+std::string TrimBlanks(std::string_view s) {
+    return std::string(TrimView(s));
+}
+
+// "|"-separated fields, each trimmed; `void` stands for an empty field. The fields point into
+// `value`; `fields` is reused from line to line.
+void SplitFields(std::string_view value, std::vector<std::string_view>* fields) {
+    fields->clear();
     size_t start = 0;
     for (;;) {
         size_t bar = value.find('|', start);
-        fields.push_back(TrimBlanks(value.substr(
+        fields->push_back(TrimView(value.substr(
             start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
         if (bar == std::string_view::npos) break;
         start = bar + 1;
     }
-    return fields;
 }
 
-void ClearVoid(std::string* f) {
-    if (NoCase(*f, "void")) f->clear();
+// True when no byte of [p, p + n) is outside ASCII; eight bytes at a time.
+bool IsAscii(const char* p, size_t n) {
+    uint64_t any = 0;
+    size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        any |= word;
+    }
+    for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
+    return (any & 0x8080808080808080ull) == 0;
 }
 
-bool IsAsciiLine(std::string_view line) {
-    for (char c : line)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
+bool IsNameChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
-std::string Field(const std::string& f) {
-    return NoCase(f, "void") ? std::string() : f;
+void ClearVoid(std::string_view* f) {
+    if (NoCase(*f, "void")) *f = std::string_view();
 }
 
-bool StartsTail(const std::string& f, bool registry) {
+std::string Field(std::string_view f) {
+    return NoCase(f, "void") ? std::string() : std::string(f);
+}
+
+bool StartsTail(std::string_view f, bool registry) {
     return NoCase(f, "obsolete") || NoCase(f, "validsince") ||
            (registry && NoCase(f, "ignoreorder"));
 }
@@ -82,12 +96,28 @@ class ConfigReader {
 
     void Run(const std::string& content) {
         m_config = CInstallConfig();
+        Reserve(content);
         size_t pos = 0;
         int lineNo = 0;
         const size_t size = content.size();
+        const char* const data = content.data();
+        std::string converted;
+        // Most files are plain ASCII without NUL bytes: checked once for the whole text.
+        const bool ascii = IsAscii(data, size);
+        const bool hasNul = std::memchr(data, '\0', size) != nullptr;
+        size_t nextLf = 0;
+        bool lfKnown = false;
         while (pos < size) {
-            size_t end = pos;
-            while (end < size && content[end] != '\r' && content[end] != '\n') ++end;
+            // The line ends at the first CR or LF. The next LF is looked up again only once
+            // passed, so that a file of CR line ends is not searched to its end for each line.
+            if (!lfKnown || nextLf < pos) {
+                lfKnown = true;
+                const void* nl = std::memchr(data + pos, '\n', size - pos);
+                nextLf = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data) : size;
+            }
+            size_t end = nextLf;
+            const char* cr = static_cast<const char*>(std::memchr(data + pos, '\r', end - pos));
+            if (cr) end = static_cast<size_t>(cr - data);
             ++lineNo;
             if (end - pos > kMaxLineBytes)
                 throw CConfigException(Format(
@@ -95,16 +125,16 @@ class ConfigReader {
                     "bytes and more are not supported.\n",
                     m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
             // A NUL would cut the text short in every system call that gets it.
-            if (std::memchr(content.data() + pos, '\0', end - pos))
+            if (hasNul && std::memchr(data + pos, '\0', end - pos))
                 throw CConfigException(
                     Format("Config file is corrupt! \n\nLine holds a NUL byte in file: %s:%d\n",
                            m_fileName.c_str(), lineNo));
-            std::string_view line = std::string_view(content).substr(pos, end - pos);
-            if (IsAsciiLine(line)) {
+            std::string_view line(data + pos, end - pos);
+            if (ascii || IsAscii(data + pos, end - pos)) {
                 Line(line, lineNo);
             } else {
                 // The file is in the system's code page; the program works in UTF-8.
-                std::string converted = AnsiToUtf8(std::string(line));
+                converted = AnsiToUtf8(std::string(line));
                 Line(converted, lineNo);
             }
             // CR, LF and CR LF each end one line.
@@ -136,13 +166,13 @@ class ConfigReader {
             throw CConfigException(
                 Format("Config file is corrupt! \n\nRelease info is missing in file: %s:%d \n",
                        m_fileName.c_str(), lineNo));
-        std::string key = TrimBlanks(line.substr(0, eq));
-        std::string value = Expand(line.substr(eq + 1));
+        std::string_view key = TrimView(line.substr(0, eq));
+        std::string_view value = Expand(line.substr(eq + 1));
         try {
             if (NoCase(key, "Selectable"))
                 SelectableLine(value);
             else
-                KeyLine(key, value, std::string());
+                KeyLine(key, value, std::string_view());
         } catch (const ItemError& e) {
             throw CConfigException(
                 Format("Config file is corrupt! \n\n%s in file: %s:%d\n\nline:\n", e.reason.c_str(),
@@ -157,78 +187,124 @@ class ConfigReader {
     }
 
     void Header(std::string_view line) {
-        size_t b = line.find_first_not_of("[ \t");
-        size_t e = line.find_last_not_of("] \t");
-        std::string name = b == std::string_view::npos || e < b
-                               ? std::string()
-                               : std::string(line.substr(b, e - b + 1));
-        std::string lower = ToLower(name);
-        if (lower.find("corvinstall") != std::string::npos) {
-            m_section = Section::User;
-        } else if (lower == "release") {
-            m_section = Section::Release;
-            m_config.m_hasRelease = true;
-        } else if (lower == "addremoveprograms") {
-            m_section = Section::AddRemove;
-        } else if (lower == "selectables") {
-            m_section = Section::Selectables;
-        } else if (lower == "pages") {
-            m_section = Section::Pages;
-        } else if (lower == "registrykeys") {
-            m_section = Section::Registry;
-        } else if (lower == "fileitems") {
-            m_section = Section::Files;
-        } else if (lower == "scripts") {
-            m_section = Section::Scripts;
-        }
-        // Any other name leaves the section as it was.
+        Section section = SectionOf(line, m_section);
+        if (section == Section::Release) m_config.m_hasRelease = true;
+        m_section = section;
     }
 
-    std::string Expand(std::string_view value) {
-        return ExpandPlaceholders(value, [this](const std::string& name, std::string* out) {
-            for (const char* late : kLateNames)
-                if (NoCase(name, late)) return false;
-            const ReleaseInfo& r = m_config.m_release;
-            if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
-            if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
-            if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
-            if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
-            return m_options.placeholders(name, out);
-        });
+    // The section a header line opens; any other name leaves `current` as it was.
+    static Section SectionOf(std::string_view line, Section current) {
+        size_t b = line.find_first_not_of("[ \t");
+        size_t e = line.find_last_not_of("] \t");
+        std::string_view name =
+            b == std::string_view::npos || e < b ? std::string_view() : line.substr(b, e - b + 1);
+        static const char kMark[] = "corvinstall";
+        const size_t markSize = sizeof(kMark) - 1;
+        for (size_t i = 0; i + markSize <= name.size(); ++i)
+            if (NoCase(name.substr(i, markSize), kMark)) return Section::User;
+        if (NoCase(name, "release")) return Section::Release;
+        if (NoCase(name, "addremoveprograms")) return Section::AddRemove;
+        if (NoCase(name, "selectables")) return Section::Selectables;
+        if (NoCase(name, "pages")) return Section::Pages;
+        if (NoCase(name, "registrykeys")) return Section::Registry;
+        if (NoCase(name, "fileitems")) return Section::Files;
+        if (NoCase(name, "scripts")) return Section::Scripts;
+        return current;
+    }
+
+    // Sizes the item lists from a quick count of the lines in each section, so that a large
+    // description is not moved around while it grows.
+    void Reserve(const std::string& content) {
+        size_t counts[static_cast<int>(Section::Scripts) + 1] = {};
+        Section section = Section::None;
+        const char* p = content.data();
+        const char* const end = p + content.size();
+        while (p < end) {
+            const char* eol = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            if (!eol) eol = end;
+            const char* last = eol > p && eol[-1] == '\r' ? eol - 1 : eol;
+            if (last > p) {
+                if (*p == '[' && last[-1] == ']')
+                    section = SectionOf(std::string_view(p, last - p), section);
+                else
+                    ++counts[static_cast<int>(section)];
+            }
+            p = eol + 1;
+        }
+        m_config.m_registry.reserve(counts[static_cast<int>(Section::Registry)]);
+        m_config.m_files.reserve(counts[static_cast<int>(Section::Files)]);
+        m_config.m_scripts.reserve(counts[static_cast<int>(Section::Scripts)]);
+    }
+
+    // The value with its placeholders replaced, as ExpandPlaceholders does; the result lives
+    // in `value` or in a buffer reused from line to line.
+    std::string_view Expand(std::string_view value) {
+        size_t dollar = value.find('$');
+        if (dollar == std::string_view::npos) return value;
+        std::string& out = m_expanded;
+        out.clear();
+        size_t pos = 0;
+        while (dollar != std::string_view::npos) {
+            out.append(value.data() + pos, dollar - pos);
+            size_t end = dollar + 1;
+            while (end < value.size() && IsNameChar(value[end])) ++end;
+            std::string_view name = value.substr(dollar + 1, end - dollar - 1);
+            if (name.empty() || !Lookup(name, &out))
+                out.append(value.data() + dollar, end - dollar);
+            pos = end;
+            dollar = value.find('$', pos);
+        }
+        out.append(value.data() + pos, value.size() - pos);
+        return out;
+    }
+
+    // Appends the value of a placeholder that is known while reading.
+    bool Lookup(std::string_view name, std::string* out) {
+        for (std::string_view late : kLateNames)
+            if (NoCase(name, late)) return false;
+        const ReleaseInfo& r = m_config.m_release;
+        if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
+        if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
+        if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
+        if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
+        std::string value;
+        if (!m_options.placeholders(std::string(name), &value)) return false;
+        *out += value;
+        return true;
     }
 
     static bool Known(bool have, const std::string& value, std::string* out) {
         if (!have) return false;
-        *out = value;
+        *out += value;
         return true;
     }
 
     // Selectable=<id>|<key>|<rest>: the line <key>=<rest> for an item of that selectable.
-    void SelectableLine(const std::string& value) {
+    void SelectableLine(std::string_view value) {
         size_t bar1 = value.find('|');
         if (bar1 == std::string::npos) return;
         size_t bar2 = value.find('|', bar1 + 1);
         if (bar2 == std::string::npos) return;
-        std::string id = TrimBlanks(value.substr(0, bar1));
-        std::string key = TrimBlanks(value.substr(bar1 + 1, bar2 - bar1 - 1));
-        std::string rest = value.substr(bar2 + 1);
-        if (id.empty() || key.empty() || TrimBlanks(rest).empty()) return;
+        std::string_view id = TrimView(value.substr(0, bar1));
+        std::string_view key = TrimView(value.substr(bar1 + 1, bar2 - bar1 - 1));
+        std::string_view rest = value.substr(bar2 + 1);
+        if (id.empty() || key.empty() || TrimView(rest).empty()) return;
         if (NoCase(key, "Selectable")) return;
-        auto it = m_selectableIds.find(ToLower(id));
+        auto it = m_selectableIds.find(ToLower(std::string(id)));
         if (it == m_selectableIds.end()) return;
         KeyLine(key, rest, id);
     }
 
-    void KeyLine(const std::string& key, const std::string& value, const std::string& owner) {
+    void KeyLine(std::string_view key, std::string_view value, std::string_view owner) {
         switch (m_section) {
             case Section::User:
                 if (NoCase(key, "User")) m_config.m_user = TrimBlanks(value);
                 break;
             case Section::Release:
-                ReleaseLine(key, TrimBlanks(value));
+                ReleaseLine(key, TrimView(value));
                 break;
             case Section::AddRemove:
-                AddRemoveLine(key, TrimBlanks(value));
+                AddRemoveLine(key, TrimView(value));
                 break;
             case Section::Selectables:
                 SelectablesLine(key, value);
@@ -250,7 +326,7 @@ class ConfigReader {
         }
     }
 
-    void ReleaseLine(const std::string& key, const std::string& value) {
+    void ReleaseLine(std::string_view key, std::string_view value) {
         ReleaseInfo& r = m_config.m_release;
         if (NoCase(key, "PackageType")) {
             r.packageType = value;
@@ -269,7 +345,8 @@ class ConfigReader {
         } else if (NoCase(key, "ApplicableSince")) {
             r.applicableSince = value;
         } else if (NoCase(key, "InstallFor")) {
-            std::vector<std::string> f = SplitFields(value);
+            std::vector<std::string_view>& f = m_fields;
+            SplitFields(value, &f);
             m_fileInstallFor = NoCase(f[0], "allusers")    ? InstallFor::AllUsers
                                : NoCase(f[0], "onlyforme") ? InstallFor::OnlyForMe
                                                            : InstallFor::Unset;
@@ -290,7 +367,7 @@ class ConfigReader {
         }
     }
 
-    void AddRemoveLine(const std::string& key, const std::string& value) {
+    void AddRemoveLine(std::string_view key, std::string_view value) {
         AddRemoveInfo& a = m_config.m_addRemove;
         std::string* slot = NoCase(key, "DisplayName")       ? &a.displayName
                             : NoCase(key, "UninstallString") ? &a.uninstallString
@@ -304,10 +381,11 @@ class ConfigReader {
         if (slot) *slot = value;
     }
 
-    void SelectablesLine(const std::string& key, const std::string& value) {
-        std::string group = ToLower(key);
+    void SelectablesLine(std::string_view key, std::string_view value) {
+        std::string group = ToLower(std::string(key));
         if (group != "internal" && group != "wrapper") return;
-        std::vector<std::string> f = SplitFields(value);
+        std::vector<std::string_view>& f = m_fields;
+        SplitFields(value, &f);
         Selectable s;
         s.group = group;
         s.id = Field(f[0]);
@@ -318,17 +396,17 @@ class ConfigReader {
         m_config.m_selectables.push_back(std::move(s));
     }
 
-    void PageLine(const std::string& name, const std::string& value) {
+    void PageLine(std::string_view name, std::string_view value) {
         size_t bar = value.find('|');
         std::string attribute = TrimBlanks(value.substr(0, bar));
         std::string text =
             bar == std::string::npos ? std::string() : TrimBlanks(value.substr(bar + 1));
         std::string* slot = nullptr;
         auto page = [&]() -> PageText& {
-            auto it = m_pageIndex.find(ToLower(name));
+            auto it = m_pageIndex.find(ToLower(std::string(name)));
             if (it != m_pageIndex.end()) return m_config.m_pages[it->second];
-            m_pageIndex.emplace(ToLower(name), m_config.m_pages.size());
-            m_config.m_pages.push_back(PageText{name, {}, {}, {}});
+            m_pageIndex.emplace(ToLower(std::string(name)), m_config.m_pages.size());
+            m_config.m_pages.push_back(PageText{std::string(name), {}, {}, {}});
             return m_config.m_pages.back();
         };
         if (NoCase(attribute, "Header"))
@@ -341,7 +419,7 @@ class ConfigReader {
     }
 
     // Splits the flag tail off `fields`: fields[0..positional) stay, the rest are flags.
-    static ItemFlags TakeFlags(std::vector<std::string>* fields, size_t maxPositional,
+    static ItemFlags TakeFlags(std::vector<std::string_view>* fields, size_t maxPositional,
                                bool registry) {
         size_t tail = fields->size();
         for (size_t i = 1; i < fields->size(); ++i) {
@@ -353,7 +431,7 @@ class ConfigReader {
         size_t positional = std::min(tail, maxPositional);
         ItemFlags flags;
         for (size_t i = positional; i < fields->size(); ++i) {
-            const std::string& f = (*fields)[i];
+            std::string_view f = (*fields)[i];
             if (NoCase(f, "obsolete")) {
                 flags.obsolete = true;
             } else if (registry && NoCase(f, "ignoreorder")) {
@@ -370,23 +448,26 @@ class ConfigReader {
         return flags;
     }
 
-    void RegistryLine(const std::string& value, const std::string& owner) {
-        std::vector<std::string> f = SplitFields(value);
+    void RegistryLine(std::string_view value, std::string_view owner) {
+        std::vector<std::string_view>& f = m_fields;
+        SplitFields(value, &f);
         RegistryItem item;
         item.flags = TakeFlags(&f, 5, true);
         if (f.size() < 2 || f[0].empty() || f[1].empty()) throw ItemError{"syntax error!"};
-        if (!IsKnownRootName(f[0])) throw ItemError{"Unknown Registry key: " + f[0]};
+        std::string root(f[0]);
+        if (!IsKnownRootName(root)) throw ItemError{"Unknown Registry key: " + root};
         if (f.size() >= 4)
-            item.key = CRegistryKey(std::move(f[0]), std::move(f[1]), std::move(f[2]), f[3],
-                                    f.size() >= 5 ? std::move(f[4]) : std::string());
+            item.key =
+                CRegistryKey(std::move(root), std::string(f[1]), std::string(f[2]),
+                             std::string(f[3]), f.size() >= 5 ? std::string(f[4]) : std::string());
         else
-            item.key = CRegistryKey(std::move(f[0]), std::move(f[1]),
-                                    f.size() >= 3 ? std::move(f[2]) : std::string());
+            item.key = CRegistryKey(std::move(root), std::string(f[1]),
+                                    f.size() >= 3 ? std::string(f[2]) : std::string());
         item.selectable = owner;
         m_config.m_registry.push_back(std::move(item));
     }
 
-    void FileLine(const std::string& key, const std::string& value, const std::string& owner) {
+    void FileLine(std::string_view key, std::string_view value, std::string_view owner) {
         FileItem item;
         size_t extra = 0;
         if (NoCase(key, "file")) {
@@ -402,20 +483,21 @@ class ConfigReader {
         } else {
             return;
         }
-        std::vector<std::string> f = SplitFields(value);
+        std::vector<std::string_view>& f = m_fields;
+        SplitFields(value, &f);
         item.flags = TakeFlags(&f, 1 + extra, false);
         if (f[0].empty()) throw ItemError{"syntax error!"};
         if (item.kind == FileKind::Link && (f.size() < 2 || f[1].empty()))
             throw ItemError{"syntax error!"};
-        item.path = std::move(f[0]);
-        item.fields.assign(std::make_move_iterator(f.begin() + 1),
-                           std::make_move_iterator(f.end()));
-        while (!item.fields.empty() && item.fields.back().empty()) item.fields.pop_back();
+        item.path = std::string(f[0]);
+        size_t last = f.size();
+        while (last > 1 && f[last - 1].empty()) --last;
+        item.fields.assign(f.begin() + 1, f.begin() + last);
         item.selectable = owner;
         m_config.m_files.push_back(std::move(item));
     }
 
-    static bool ParseMode(const std::string& word, ScriptMode* mode) {
+    static bool ParseMode(std::string_view word, ScriptMode* mode) {
         if (NoCase(word, "overwrite"))
             *mode = ScriptMode::Overwrite;
         else if (NoCase(word, "update"))
@@ -427,7 +509,7 @@ class ConfigReader {
         return true;
     }
 
-    static bool ParseStamp(const std::string& text, uint64_t* stamp) {
+    static bool ParseStamp(std::string_view text, uint64_t* stamp) {
         if (text.empty() || text.size() > 20) return false;
         uint64_t v = 0;
         for (char c : text) {
@@ -440,25 +522,28 @@ class ConfigReader {
         return true;
     }
 
-    void ScriptLine(const std::string& key, const std::string& value, const std::string& owner) {
+    void ScriptLine(std::string_view key, std::string_view value, std::string_view owner) {
         ScriptItem item;
-        std::vector<std::string> f = SplitFields(value);
+        std::vector<std::string_view>& f = m_fields;
+        SplitFields(value, &f);
         if (NoCase(key, "Exec")) {
             item.kind = ScriptKind::Exec;
             item.flags = TakeFlags(&f, 7, false);
             if (f.size() < 7 || f[0].empty()) throw ItemError{"syntax error!"};
-            item.program = std::move(f[0]);
-            item.folder = std::move(f[1]);
-            item.parameters = std::move(f[2]);
-            item.target = std::move(f[3]);
+            item.program = f[0];
+            item.folder = f[1];
+            item.parameters = f[2];
+            item.target = f[3];
             if (NoCase(f[4], "show"))
                 item.show = true;
             else if (NoCase(f[4], "hide") || NoCase(f[4], "hidden"))
                 item.show = false;
             else
-                throw ItemError{"Unknown window mode: " + f[4]};
-            if (!ParseMode(f[5], &item.mode)) throw ItemError{"Unknown script mode: " + f[5]};
-            if (!ParseStamp(f[6], &item.stamp)) throw ItemError{"Invalid time stamp: " + f[6]};
+                throw ItemError{"Unknown window mode: " + std::string(f[4])};
+            if (!ParseMode(f[5], &item.mode))
+                throw ItemError{"Unknown script mode: " + std::string(f[5])};
+            if (!ParseStamp(f[6], &item.stamp))
+                throw ItemError{"Invalid time stamp: " + std::string(f[6])};
         } else if (NoCase(key, "LaunchApp")) {
             item.kind = ScriptKind::LaunchApp;
             item.flags = TakeFlags(&f, 4, false);
@@ -467,8 +552,10 @@ class ConfigReader {
             item.shortForm = f.size() == 1;
             if (!item.shortForm) {
                 item.parameters = f[1];
-                if (!ParseMode(f[2], &item.mode)) throw ItemError{"Unknown script mode: " + f[2]};
-                if (!ParseStamp(f[3], &item.stamp)) throw ItemError{"Invalid time stamp: " + f[3]};
+                if (!ParseMode(f[2], &item.mode))
+                    throw ItemError{"Unknown script mode: " + std::string(f[2])};
+                if (!ParseStamp(f[3], &item.stamp))
+                    throw ItemError{"Invalid time stamp: " + std::string(f[3])};
             }
         } else {
             return;
@@ -520,6 +607,8 @@ class ConfigReader {
     }
 
     CInstallConfig& m_config;
+    std::string m_expanded;
+    std::vector<std::string_view> m_fields;
     std::string m_fileName;
     LoadOptions m_options;
     Section m_section = Section::None;

@@ -68,14 +68,26 @@ std::string ProgramPath() {
 }
 
 bool ReadFileText(const std::string& path, std::string* out) {
-    std::ifstream in(NativePath(path), std::ios::binary);
-    if (!in) {
+    // One read into a buffer of the file's size; streams cost more than the parsing after.
+    std::FILE* f = std::fopen(NativePath(path).c_str(), "rb");
+    if (!f) {
         t_lastError = Win32ErrorFromErrno(errno);
         return false;
     }
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    *out = ss.str();
+    std::string data;
+    struct stat st;
+    if (fstat(fileno(f), &st) == 0 && st.st_size > 0) data.resize(static_cast<size_t>(st.st_size));
+    size_t got = data.empty() ? 0 : std::fread(&data[0], 1, data.size(), f);
+    data.resize(got);
+    // The file may have grown since; take the rest as well.
+    char buf[65536];
+    size_t more;
+    while ((more = std::fread(buf, 1, sizeof(buf), f)) > 0) data.append(buf, more);
+    bool failed = std::ferror(f) != 0;
+    if (failed) t_lastError = Win32ErrorFromErrno(errno);
+    std::fclose(f);
+    if (failed) return false;
+    *out = std::move(data);
     return true;
 }
 
