@@ -24,11 +24,12 @@ constexpr std::string_view kLateNames[] = {"TargetFolder",    "TargetHKEY",
                                            "StartMenuFolder", "StartMenuProgramsFolder",
                                            "DesktopFolder",   "StartupFolder"};
 
+// Blanks are spaces and tabs. (find_first_not_of would search the set once per character.)
 std::string_view TrimView(std::string_view s) {
-    size_t b = s.find_first_not_of(" \t");
-    if (b == std::string_view::npos) return std::string_view();
-    size_t e = s.find_last_not_of(" \t");
-    return s.substr(b, e - b + 1);
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
+    return s.substr(b, e - b);
 }
 
 std::string TrimBlanks(std::string_view s) {
@@ -261,7 +262,7 @@ class ConfigReader {
     // Appends the value of a placeholder that is known while reading.
     bool Lookup(std::string_view name, std::string* out) {
         for (std::string_view late : kLateNames)
-            if (NoCase(name, late)) return false;
+            if (name == late || NoCase(name, late)) return false;
         const ReleaseInfo& r = m_config.m_release;
         if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
         if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
