@@ -68,6 +68,9 @@ bool ReadFileText(const std::string& path, std::string* out) {
         return false;
     }
     std::string data;
+    LARGE_INTEGER size;
+    if (GetFileSizeEx(h, &size) && size.QuadPart > 0)
+        data.reserve(static_cast<size_t>(size.QuadPart));
     char buf[65536];
     DWORD got = 0;
     while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) data.append(buf, got);
