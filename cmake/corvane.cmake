@@ -47,3 +47,15 @@ function(corv_test name)
         set_tests_properties(${name} PROPERTIES ${T_PROPERTIES})
     endif()
 endfunction()
+
+# corv_folder_sources(<sources-var> <tests-var>)
+# The .cpp files of the calling folder: the library's sources, and the *_test.cpp unit tests
+# that sit beside them.
+function(corv_folder_sources sources_var tests_var)
+    file(GLOB all CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    set(tests ${all})
+    list(FILTER all EXCLUDE REGEX "_test\\.cpp$")
+    list(FILTER tests INCLUDE REGEX "_test\\.cpp$")
+    set(${sources_var} ${all} PARENT_SCOPE)
+    set(${tests_var} ${tests} PARENT_SCOPE)
+endfunction()
