@@ -11,6 +11,7 @@
 #include <windows.h>
 #endif
 #include <cctype>
+#include <cstdlib>
 
 namespace corv {
 namespace {
@@ -24,9 +25,12 @@ TEST(ProcessSearchTest, FindsOthersByImageNameButNeverItself) {
     const char* args = "/c ping -n 5 127.0.0.1 >nul";
     for (char& c : image) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 #else
-    const char* program = "/bin/sleep";
+    // A copy of sleep under a name of its own: other programs may be sleeping too.
+    std::string image = "corvsearch" + std::to_string(CurrentProcessId());
+    std::string program = "/tmp/" + image;
+    ASSERT_EQ(0, std::system(("cp /bin/sleep " + program).c_str()));
     const char* args = "5";
-    std::string image = "SLEEP";
+    for (char& c : image) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 #endif
     unsigned pid = StartProcess(program, args);
     ASSERT_NE(0u, pid);
@@ -41,6 +45,8 @@ TEST(ProcessSearchTest, FindsOthersByImageNameButNeverItself) {
     EXPECT_EQ(0u, FindRunningProcess("no-such-program.exe", false));
 #ifdef _WIN32
     DeleteFileA(program.c_str());
+#else
+    RemoveFile(program);
 #endif
 }
 
