@@ -54,6 +54,8 @@ TEST(TextTest, TrimCaseAndFormat) {
     EXPECT_TRUE(EqualsNoCase("HiDe", "hide"));
     EXPECT_FALSE(EqualsNoCase("hid", "hide"));
     EXPECT_TRUE(StartsWithNoCase("ID:abc", "id:"));
+    EXPECT_EQ((std::vector<std::string>{"a", " b ", "c"}), Split(";a;; b ;c;", ';'));
+    EXPECT_TRUE(Split("", ',').empty());
     EXPECT_EQ(std::string(3000, 'z') + "1", Format("%s%d", std::string(3000, 'z').c_str(), 1));
 }
 

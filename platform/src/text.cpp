@@ -31,6 +31,18 @@ std::string Trim(const std::string& s) {
     return s.substr(b, e - b + 1);
 }
 
+std::vector<std::string> Split(const std::string& list, char separator) {
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(separator, start);
+        if (end == std::string::npos) end = list.size();
+        if (end > start) pieces.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
 std::string FormatV(const char* fmt, va_list args) {
     va_list copy;
     va_copy(copy, args);

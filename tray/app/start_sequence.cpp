@@ -31,10 +31,6 @@ bool KeyExists(RegRoot root, const char* path) {
     return key.Open(root, path, kRegRead) == kOk;
 }
 
-bool IsFullPath(const std::string& item) {
-    return (!item.empty() && item[0] == '\\') || (item.size() > 1 && item[1] == ':');
-}
-
 bool ChangeDirectory(const std::string& folder) {
 #ifdef _WIN32
     return _wchdir(Widen(folder).c_str()) == 0;
@@ -110,16 +106,9 @@ void CConfigMgr::NormalisePreferences() {
     if (!IsDirectory(p.GetHome())) p.SetHome(ProgramPath());
 
     std::string home = WithTrailingBackslash(p.GetHome());
-    std::string classPath = p.GetClassPath();
-    for (size_t start = 0; start <= classPath.size();) {
-        size_t end = classPath.find(';', start);
-        if (end == std::string::npos) end = classPath.size();
-        std::string item = classPath.substr(start, end - start);
-        if (!item.empty()) {
-            std::string full = IsFullPath(item) ? item : home + item;
-            if (!PathExists(full)) log.Log("Warning: unexisting classpath: %s\n", full.c_str());
-        }
-        start = end + 1;
+    for (const std::string& item : Split(p.GetClassPath(), ';')) {
+        std::string full = IsAbsoluteClassPathEntry(item) ? item : home + item;
+        if (!PathExists(full)) log.Log("Warning: unexisting classpath: %s\n", full.c_str());
     }
 
     if (p.GetUserId().empty() || p.GetPasswd().empty()) {

@@ -50,11 +50,6 @@ bool TakeException(JNIEnv* env) {
 }
 
 // An entry the start-time check also treats as absolute: "\..." or "X:...".
-bool IsAbsoluteEntry(const std::string& entry) {
-    return (!entry.empty() && (entry[0] == '\\' || entry[0] == '/')) ||
-           (entry.size() > 1 && entry[1] == ':');
-}
-
 // Ends the launch after a failure the catch-all reports.
 struct LaunchError {};
 
@@ -72,20 +67,19 @@ bool UpdatePath(const std::string& jvmFolder) {
     return true;
 }
 
+bool IsAbsoluteClassPathEntry(const std::string& entry) {
+    return (!entry.empty() && (entry[0] == '\\' || entry[0] == '/')) ||
+           (entry.size() > 1 && entry[1] == ':');
+}
+
 std::string BuildClassPath(const std::string& home, const std::string& classPath) {
     std::string result;
     if (!classPath.empty()) {
         const std::string prefix = home + "\\";
         std::string list;
-        size_t start = 0;
-        while (start <= classPath.size()) {
-            size_t end = classPath.find(';', start);
-            if (end == std::string::npos) end = classPath.size();
-            std::string item = classPath.substr(start, end - start);
-            start = end + 1;
-            if (item.empty()) continue;
+        for (const std::string& item : Split(classPath, ';')) {
             // Absolute entries name their own place; a prefix would make them point nowhere.
-            std::string entry = IsAbsoluteEntry(item) ? item : prefix + item;
+            std::string entry = IsAbsoluteClassPathEntry(item) ? item : prefix + item;
 #ifndef _WIN32
             entry = NativePath(entry);
 #endif

@@ -49,6 +49,8 @@ bool UpdatePath(const std::string& jvmFolder);
 // program's paths in the system's form). Empty when the class path is empty. Entries that
 // would not fit the option's buffer are left out, each with a log line; the option is never
 // cut inside an entry. Queues the class path line to the Java log queue.
+// An entry that starts with a separator or a drive ("C:") names its own place.
+bool IsAbsoluteClassPathEntry(const std::string& entry);
 std::string BuildClassPath(const std::string& home, const std::string& classPath);
 
 class JavaLauncher : public WorkerThread {

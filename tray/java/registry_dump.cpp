@@ -50,13 +50,9 @@ std::vector<std::pair<std::string, std::string>> ValueItems(const RegKey& key) {
 
 std::vector<std::string> Words(const std::string& list) {
     std::vector<std::string> words;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(',', start);
-        if (end == std::string::npos) end = list.size();
-        std::string w = Trim(list.substr(start, end - start));
+    for (const std::string& piece : Split(list, ',')) {
+        std::string w = Trim(piece);
         if (!w.empty()) words.push_back(w);
-        start = end + 1;
     }
     return words;
 }

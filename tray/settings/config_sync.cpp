@@ -19,18 +19,6 @@ namespace {
 const size_t kRootChoiceBytes = 260;
 const size_t kInternetValueBytes = 256;
 
-std::vector<std::string> SplitList(const std::string& list) {
-    std::vector<std::string> items;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(',', start);
-        if (end == std::string::npos) end = list.size();
-        if (end > start) items.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
-    return items;
-}
-
 // Ports outside 0..65535 (an unset fixed port is -1) would hand the Java client a port it
 // cannot bind; "0" lets it choose, as in dynamic mode.
 std::string PortText(int port) {
@@ -48,8 +36,8 @@ bool NoPermissionRepair(const std::string&) {
 }
 
 bool ProxyListsEquivalent(const std::string& newList, const std::string& oldList) {
-    std::vector<std::string> wanted = SplitList(newList);
-    std::vector<std::string> stored = SplitList(oldList);
+    std::vector<std::string> wanted = Split(newList, ',');
+    std::vector<std::string> stored = Split(oldList, ',');
     size_t found = 0;
     for (const std::string& entry : wanted) {
         for (const std::string& old : stored) {

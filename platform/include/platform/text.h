@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <vector>
 
 namespace corv {
 
@@ -11,6 +12,8 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 bool StartsWithNoCase(const std::string& s, const std::string& prefix);
 // Removes leading and trailing blanks, tabs, carriage returns and line feeds.
 std::string Trim(const std::string& s);
+// The non-empty pieces of a list, split at the separator (pieces are not trimmed).
+std::vector<std::string> Split(const std::string& list, char separator);
 // printf into a std::string, without a length limit.
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatV(const char* fmt, va_list args);
