@@ -121,9 +121,9 @@ TEST_F(BringUpTest, ASecondVerificationRequestIsOnlyLogged) {
     ASSERT_NE(nullptr, w);
     // The first run's script deletes itself when done.
     for (int i = 0; i < 200 && FileExists(tray.Home() + "\\verify.bat"); ++i) Sleep(50);
-    PostMessageW(w, 0x8000 + 653, 0, 0);  // the verify-installation request
+    // The verify-installation request, sent so that it is handled when the call returns.
     DWORD_PTR result = 0;
-    SendMessageTimeoutW(w, WM_NULL, 0, 0, SMTO_NORMAL, 15000, &result);
+    SendMessageTimeoutW(w, 0x8000 + 653, 0, 0, SMTO_NORMAL, 15000, &result);
     EXPECT_FALSE(FileExists(tray.Home() + "\\verify.bat"));
     EXPECT_EQ(0, tray.CloseAndWait(w));
     std::string log = tray.ReadLog();

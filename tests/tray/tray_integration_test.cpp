@@ -121,11 +121,12 @@ class TrayProgramTest : public ::testing::Test {
 
     bool Ended() { return WaitForSingleObject(process_, kBound) == WAIT_OBJECT_0; }
 
-    // Waits for the posted message to be handled (messages are handled in order).
-    void PostAndSettle(UINT message) {
-        PostMessageW(window_, message, 0, 0);
+    // Delivers the message and returns once it is handled. Sent, not posted: a waiting sent
+    // message is handled before any posted one, so a posted message followed by a sent probe
+    // may still be pending when the probe returns.
+    void Deliver(UINT message) {
         DWORD_PTR result = 0;
-        SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, kBound, &result);
+        ASSERT_NE(0, SendMessageTimeoutW(window_, message, 0, 0, SMTO_NORMAL, kBound, &result));
     }
 
     bool TrayIconPresent() {
@@ -172,7 +173,7 @@ TEST_F(TrayProgramTest, QuitFromTheInstallerEndsTheProgramAndRemovesTheStatusVal
 TEST_F(TrayProgramTest, CloseOnlyHidesWhileRunningInBackground) {
     Launch();
     EXPECT_TRUE(IsWindowVisible(window_));
-    PostAndSettle(WM_CLOSE);
+    Deliver(WM_CLOSE);
     EXPECT_FALSE(IsWindowVisible(window_)) << Log();
     EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(process_, 0));
     PostMessageW(window_, kQuit, 0, 0);
@@ -193,7 +194,7 @@ TEST_F(TrayProgramTest, HideAllGivesNoTrayIconAndIgnoresTheHideMessage) {
     Launch();
     EXPECT_FALSE(IsWindowVisible(window_));
     EXPECT_FALSE(TrayIconPresent());
-    PostAndSettle(kHide);
+    Deliver(kHide);
     PostMessageW(window_, kQuit, 0, 0);
     ASSERT_TRUE(Ended());
     EXPECT_NE(std::string::npos, Log().find("CMainFrame Ignored OnHideMsg, HideAll is set\n"));
@@ -222,7 +223,7 @@ TEST_F(TrayProgramTest, HideMessageSwapsTheTrayMenuWhenHideGuiChanges) {
     Launch(L"/hide");
     EXPECT_FALSE(IsWindowVisible(window_));
     SetDword(RegRoot::CurrentUser, kPrefs, "HideGUI", 1);
-    PostAndSettle(kHide);
+    Deliver(kHide);
     PostMessageW(window_, kQuit, 0, 0);
     ASSERT_TRUE(Ended());
     std::string log = Log();
@@ -255,8 +256,8 @@ TEST_F(TrayProgramTest, StoredPositionOutsideTheScreenIsIgnored) {
 
 TEST_F(TrayProgramTest, EveryPrivateMessageIsLogged) {
     Launch(L"/hide");
-    for (UINT m = 33419; m <= 33428; ++m) PostAndSettle(m);
-    PostAndSettle(33520);
+    for (UINT m = 33419; m <= 33428; ++m) Deliver(m);
+    Deliver(33520);
     PostMessageW(window_, kQuit, 0, 0);
     ASSERT_TRUE(Ended());
     std::string log = Log();
