@@ -34,10 +34,27 @@ const char* FileKindName(FileKind kind) {
     return "";
 }
 
+const char* RegistryEntry::TypeName() const {
+    return RegItemTypeName(type);
+}
+
+std::string RegistryEntry::Path() const {
+    std::string path;
+    path.reserve(root.size() + keyPath.size() + valueName.size() + 2);
+    path.append(root).append(1, '\\').append(keyPath);
+    if (!valueName.empty()) path.append(1, '\\').append(valueName);
+    return path;
+}
+
+CRegistryKey RegistryEntry::ToKey() const {
+    return CRegistryKey(std::string(root), std::string(keyPath), std::string(valueName), type,
+                        std::string(data));
+}
+
 bool FileItem::IsLibrary() const {
     if (kind != FileKind::File) return false;
     size_t dot = path.find_last_of(".\\/");
-    return dot != std::string::npos && path[dot] == '.' && NoCase(path.substr(dot + 1), "dll");
+    return dot != std::string_view::npos && path[dot] == '.' && NoCase(path.substr(dot + 1), "dll");
 }
 
 bool ScriptItem::operator==(const ScriptItem& o) const {
@@ -214,17 +231,17 @@ std::string ItemIdentity(const RegistryItem& item, InstallFor installFor) {
     RegRoot resolved;
     if (ResolveRootName(item.key.Root(), installFor, &resolved)) root = RegRootName(resolved);
     if (root.empty()) root = item.key.Root();
-    std::string path = item.key.KeyPath();
+    std::string path(item.key.KeyPath());
     while (!path.empty() && path.back() == '\\') path.pop_back();
-    return ToLower(root + '\x01' + path + '\x01' + item.key.ValueName());
+    return ToLower(root + '\x01' + path + '\x01' + std::string(item.key.ValueName()));
 }
 
 std::string ItemIdentity(const FileItem& item) {
-    return ToLower(item.path);
+    return ToLower(std::string(item.path));
 }
 
 std::string ItemIdentity(const ScriptItem& item) {
-    return (item.kind == ScriptKind::Exec ? "e\x01" : "l\x01") + ToLower(item.program);
+    return (item.kind == ScriptKind::Exec ? "e\x01" : "l\x01") + ToLower(std::string(item.program));
 }
 
 }  // namespace corv::inst

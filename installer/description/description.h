@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "installer/description/text_store.h"
 #include "installer/sys/exceptions.h"
 #include "installer/sys/registry_key.h"
 
@@ -17,20 +18,48 @@ namespace corv::inst {
 // The longest line the reader takes, without its line end.
 constexpr size_t kMaxLineBytes = 999;
 
+// The texts of registry, file and script items are views into the description's TextStore:
+// an item is valid as long as the description it came from, or a copy of it, lives. Texts set
+// by hand are either literals or kept by CInstallConfig::Keep.
+
 struct ItemFlags {
     bool obsolete = false;
-    bool ignoreOrder = false;  // registry values only
-    std::string validSince;    // empty: no validity flag
+    bool ignoreOrder = false;     // registry values only
+    std::string_view validSince;  // empty: no validity flag
     bool Any() const { return obsolete || ignoreOrder || !validSince.empty(); }
     bool operator==(const ItemFlags& o) const {
         return obsolete == o.obsolete && ignoreOrder == o.ignoreOrder && validSince == o.validSince;
     }
 };
 
+// The key or value a registry item names, as written in the description.
+struct RegistryEntry {
+    std::string_view root;
+    std::string_view keyPath;
+    std::string_view valueName;  // empty for the key itself
+    RegItemType type = RegItemType::None;
+    std::string_view data;
+
+    std::string_view Root() const { return root; }
+    std::string_view KeyPath() const { return keyPath; }
+    std::string_view ValueName() const { return valueName; }
+    RegItemType Type() const { return type; }
+    std::string_view Data() const { return data; }
+    const char* TypeName() const;  // "REG_SZ", "REG_DWORD" or ""
+    bool IsKey() const { return valueName.empty(); }
+    std::string Path() const;  // "root\key" or "root\key\value", as the log shows it
+    // The owning key for the registry operations.
+    CRegistryKey ToKey() const;
+    bool operator==(const RegistryEntry& o) const {
+        return root == o.root && keyPath == o.keyPath && valueName == o.valueName &&
+               type == o.type && data == o.data;
+    }
+};
+
 struct RegistryItem {
-    CRegistryKey key;
+    RegistryEntry key;
     ItemFlags flags;
-    std::string selectable;  // id of the owning selectable; empty when none
+    std::string_view selectable;  // id of the owning selectable; empty when none
     bool operator==(const RegistryItem& o) const {
         return key == o.key && flags == o.flags && selectable == o.selectable;
     }
@@ -41,12 +70,12 @@ const char* FileKindName(FileKind kind);  // "file", "dir", "link", "activex"
 
 struct FileItem {
     FileKind kind = FileKind::File;
-    std::string path;
+    std::string_view path;
     // After the path: file: the optional second field; link: the target and the optional
     // third and fourth fields. Kept and written back as read; trailing empty fields dropped.
-    std::vector<std::string> fields;
+    std::vector<std::string_view> fields;
     ItemFlags flags;
-    std::string selectable;
+    std::string_view selectable;
     bool IsLibrary() const;  // a "file" whose extension is "dll"
     bool operator==(const FileItem& o) const {
         return kind == o.kind && path == o.path && fields == o.fields && flags == o.flags &&
@@ -59,16 +88,16 @@ enum class ScriptMode { Overwrite, Update, Keep };
 
 struct ScriptItem {
     ScriptKind kind = ScriptKind::Exec;
-    std::string program;
-    std::string folder;  // Exec: the working folder; empty for "void"
-    std::string parameters;
-    std::string target;  // Exec: what the script produces; empty for "void"
-    bool show = true;    // Exec: "show", or "hide"/"hidden"
+    std::string_view program;
+    std::string_view folder;  // Exec: the working folder; empty for "void"
+    std::string_view parameters;
+    std::string_view target;  // Exec: what the script produces; empty for "void"
+    bool show = true;         // Exec: "show", or "hide"/"hidden"
     ScriptMode mode = ScriptMode::Keep;
     uint64_t stamp = 0;
     bool shortForm = false;  // LaunchApp=<program> without parameters, mode and stamp
     ItemFlags flags;
-    std::string selectable;
+    std::string_view selectable;
     bool operator==(const ScriptItem& o) const;
 };
 
@@ -202,6 +231,8 @@ class CInstallConfig {
     std::vector<FileItem>& GetFileItems() { return m_files; }
     const std::vector<ScriptItem>& GetScripts() const { return m_scripts; }
     std::vector<ScriptItem>& GetScripts() { return m_scripts; }
+    // A copy of `text` that lives as long as this description: for item texts set by hand.
+    std::string_view Keep(std::string_view text) { return m_texts.Keep(text); }
 
     // This description with each list in the order the writer uses: plain items first, then
     // the items of selectables, each group in list order.
@@ -213,6 +244,7 @@ class CInstallConfig {
   private:
     friend class ConfigReader;
 
+    TextStore m_texts;  // the item texts
     std::string m_user;
     bool m_hasRelease = false;
     ReleaseInfo m_release;

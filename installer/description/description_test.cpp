@@ -119,10 +119,10 @@ TEST(DescriptionReaderTest, ReadsAllSectionsOfAPackage) {
     EXPECT_EQ("$TargetFolder\\logs", files[0].path);
     EXPECT_FALSE(files[1].IsLibrary());
     EXPECT_TRUE(files[2].IsLibrary());
-    EXPECT_EQ(std::vector<std::string>{"lib"}, files[2].fields);
+    EXPECT_EQ(std::vector<std::string_view>{"lib"}, files[2].fields);
     EXPECT_TRUE(files[2].flags.obsolete);
     EXPECT_EQ("$StartMenuProgramsFolder\\Corvane.lnk", files[3].path);
-    EXPECT_EQ((std::vector<std::string>{"$TargetFolder\\corvtray.exe", "", "/hide"}),
+    EXPECT_EQ((std::vector<std::string_view>{"$TargetFolder\\corvtray.exe", "", "/hide"}),
               files[3].fields);
     EXPECT_TRUE(files[4].flags.obsolete);
     EXPECT_EQ("1.5", files[4].flags.validSince);
@@ -406,8 +406,8 @@ TEST(DescriptionWriterTest, RoundTripKeepsItemsFlagsAndSelectables) {
     CInstallConfig second = Read(written);
     EXPECT_EQ(first.InWriterOrder(), second);
     EXPECT_EQ(written, second.ToText());
-    EXPECT_EQ((std::vector<std::string>{"t", "", "4th"}), second.GetFileItems()[1].fields);
-    EXPECT_EQ((std::vector<std::string>{"t2", "3rd"}), second.GetFileItems()[2].fields);
+    EXPECT_EQ((std::vector<std::string_view>{"t", "", "4th"}), second.GetFileItems()[1].fields);
+    EXPECT_EQ((std::vector<std::string_view>{"t2", "3rd"}), second.GetFileItems()[2].fields);
     EXPECT_EQ("s1", second.GetFileItems()[4].selectable);
 }
 
@@ -417,12 +417,12 @@ TEST(DescriptionWriterTest, RefusesValuesThatWouldReadBackDifferently) {
     c.GetRelease().product = "two\nlines";
     EXPECT_THROW(c.ToText(), CConfigException);
     c = Read("[Release]\n[RegistryKeys]\nreg=HKLM|k|v|REG_SZ|x\n");
-    c.GetRegistryItems()[0].key = CRegistryKey("HKLM", "k", "v", "REG_SZ", "a|b");
+    c.GetRegistryItems()[0].key = {"HKLM", "k", "v", RegItemType::String, "a|b"};
     EXPECT_THROW(c.ToText(), CConfigException);
-    c.GetRegistryItems()[0].key = CRegistryKey("HKLM", "k", "v", "REG_SZ", "VOID");
+    c.GetRegistryItems()[0].key = {"HKLM", "k", "v", RegItemType::String, "VOID"};
     EXPECT_THROW(c.ToText(), CConfigException);
-    c.GetRegistryItems()[0].key =
-        CRegistryKey("HKLM", "k", "v", "REG_SZ", std::string(kMaxLineBytes, 'x'));
+    c.GetRegistryItems()[0].key = {"HKLM", "k", "v", RegItemType::String,
+                                   c.Keep(std::string(kMaxLineBytes, 'x'))};
     try {
         c.Save("nonexistent-folder\\uninst.cfg");
         ADD_FAILURE();
@@ -527,12 +527,12 @@ TEST_F(DescriptionFileTest, MergeReplacesInPlaceAppendsAndDropsObsoleteItems) {
     EXPECT_EQ("HKCU\\SOFTWARE\\Added", reg[2].key.Path());
     EXPECT_EQ("old", reg[3].selectable);
 
-    std::vector<std::string> paths;
+    std::vector<std::string_view> paths;
     for (const auto& f : merged.GetFileItems()) paths.push_back(f.path);
-    EXPECT_EQ((std::vector<std::string>{"C:\\Corvane\\a.exe", "C:\\Corvane\\c.exe",
-                                        "C:\\Corvane\\d.exe", "C:\\Corvane\\new.exe"}),
+    EXPECT_EQ((std::vector<std::string_view>{"C:\\Corvane\\a.exe", "C:\\Corvane\\c.exe",
+                                             "C:\\Corvane\\d.exe", "C:\\Corvane\\new.exe"}),
               paths);
-    EXPECT_EQ(std::vector<std::string>{"v2"}, merged.GetFileItems()[0].fields);
+    EXPECT_EQ(std::vector<std::string_view>{"v2"}, merged.GetFileItems()[0].fields);
 
     // An Exec and a LaunchApp of the same program are different scripts.
     ASSERT_EQ(2u, merged.GetScripts().size());

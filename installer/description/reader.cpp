@@ -98,6 +98,8 @@ class ConfigReader {
     void Run(const std::string& content) {
         m_config = CInstallConfig();
         Reserve(content);
+        // The item texts are about as long as the file; a little more for placeholder values.
+        m_config.m_texts.Reserve(content.size() + content.size() / 8 + 64);
         size_t pos = 0;
         int lineNo = 0;
         const size_t size = content.size();
@@ -169,6 +171,10 @@ class ConfigReader {
                        m_fileName.c_str(), lineNo));
         std::string_view key = TrimView(line.substr(0, eq));
         std::string_view value = Expand(line.substr(eq + 1));
+        // Items keep views of their texts: store the value once, the fields point into it.
+        if (m_section == Section::Registry || m_section == Section::Files ||
+            m_section == Section::Scripts)
+            value = m_config.m_texts.Keep(value);
         try {
             if (NoCase(key, "Selectable"))
                 SelectableLine(value);
@@ -455,15 +461,16 @@ class ConfigReader {
         RegistryItem item;
         item.flags = TakeFlags(&f, 5, true);
         if (f.size() < 2 || f[0].empty() || f[1].empty()) throw ItemError{"syntax error!"};
-        std::string root(f[0]);
-        if (!IsKnownRootName(root)) throw ItemError{"Unknown Registry key: " + root};
-        if (f.size() >= 4)
-            item.key =
-                CRegistryKey(std::move(root), std::string(f[1]), std::string(f[2]),
-                             std::string(f[3]), f.size() >= 5 ? std::string(f[4]) : std::string());
-        else
-            item.key = CRegistryKey(std::move(root), std::string(f[1]),
-                                    f.size() >= 3 ? std::string(f[2]) : std::string());
+        if (!IsKnownRootName(f[0])) throw ItemError{"Unknown Registry key: " + std::string(f[0])};
+        RegistryEntry& key = item.key;
+        key.root = f[0];
+        key.keyPath = f[1];
+        if (f.size() >= 3) key.valueName = f[2];
+        // With a type field the value has data (possibly empty); without, it is named only.
+        if (f.size() >= 4) {
+            if (!ParseRegItemType(f[3], &key.type)) throw ItemError{kUnknownTypeMessage};
+            if (f.size() >= 5) key.data = f[4];
+        }
         item.selectable = owner;
         m_config.m_registry.push_back(std::move(item));
     }
@@ -490,7 +497,7 @@ class ConfigReader {
         if (f[0].empty()) throw ItemError{"syntax error!"};
         if (item.kind == FileKind::Link && (f.size() < 2 || f[1].empty()))
             throw ItemError{"syntax error!"};
-        item.path = std::string(f[0]);
+        item.path = f[0];
         size_t last = f.size();
         while (last > 1 && f[last - 1].empty()) --last;
         item.fields.assign(f.begin() + 1, f.begin() + last);
@@ -586,15 +593,16 @@ class ConfigReader {
             if (text.find_first_of("|\r\n") != std::string::npos)
                 throw CConfigException("Tunnel server list cannot contain \"|\" or line breaks: " +
                                        text);
-            Replace(CRegistryKey(kTargetHkeyName, "SOFTWARE\\Velmora\\Corvane\\Preferences",
-                                 "proxyServerAddresses", "REG_SZ", text));
-            Replace(CRegistryKey("HKEY_CURRENT_USER",
-                                 "SOFTWARE\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Tunnel",
-                                 "proxy/Server/Addresses", "REG_SZ", text));
+            std::string_view kept = m_config.m_texts.Keep(text);
+            Replace({kTargetHkeyName, "SOFTWARE\\Velmora\\Corvane\\Preferences",
+                     "proxyServerAddresses", RegItemType::String, kept});
+            Replace({"HKEY_CURRENT_USER",
+                     "SOFTWARE\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Tunnel",
+                     "proxy/Server/Addresses", RegItemType::String, kept});
         }
     }
 
-    void Replace(const CRegistryKey& key) {
+    void Replace(const RegistryEntry& key) {
         RegistryItem item{key, {}, {}};
         InstallFor installFor = m_config.m_release.installFor;
         std::string id = ItemIdentity(item, installFor);

@@ -22,40 +22,46 @@ struct Unwritable {
     std::string reason;
 };
 
-bool HasOuterBlanks(const std::string& text) {
+bool HasOuterBlanks(std::string_view text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     return !text.empty() && (blank(text.front()) || blank(text.back()));
 }
 
 // The reader trims values of blanks and ends lines at CR or LF.
-void CheckValue(const std::string& text) {
-    if (text.find_first_of("\r\n") != std::string::npos)
-        throw Unwritable{"a value holds a line break: " +
-                         text.substr(0, text.find_first_of("\r\n"))};
+void CheckValue(std::string_view text) {
+    size_t lineBreak = text.find_first_of("\r\n");
+    if (lineBreak != std::string_view::npos)
+        throw Unwritable{"a value holds a line break: " + std::string(text.substr(0, lineBreak))};
     if (HasOuterBlanks(text))
-        throw Unwritable{"a value has leading or trailing blanks: \"" + text + "\""};
+        throw Unwritable{"a value has leading or trailing blanks: \"" + std::string(text) + "\""};
 }
 
 // A "|" field is also split, "void" read as empty, and after the first field a flag word
 // would start the flag tail.
-void CheckField(const std::string& text, bool flagWords = true) {
+void CheckField(std::string_view text, bool flagWords = true) {
     CheckValue(text);
-    if (text.find('|') != std::string::npos) throw Unwritable{"a field holds \"|\": " + text};
+    if (text.find('|') != std::string_view::npos)
+        throw Unwritable{"a field holds \"|\": " + std::string(text)};
     if (NoCase(text, "void") ||
         (flagWords &&
          (NoCase(text, "obsolete") || NoCase(text, "validsince") || NoCase(text, "ignoreorder"))))
-        throw Unwritable{"a field is a keyword: " + text};
+        throw Unwritable{"a field is a keyword: " + std::string(text)};
 }
 
-std::string Flags(const ItemFlags& flags) {
-    std::string out;
-    if (flags.obsolete) out += "|obsolete";
-    if (flags.ignoreOrder) out += "|ignoreorder";
+// Appends "|" and the field.
+void Field(std::string* out, std::string_view text) {
+    out->push_back('|');
+    out->append(text);
+}
+
+void AppendFlags(std::string* out, const ItemFlags& flags) {
+    if (flags.obsolete) out->append("|obsolete");
+    if (flags.ignoreOrder) out->append("|ignoreorder");
     if (!flags.validSince.empty()) {
         CheckField(flags.validSince);
-        out += "|validsince|" + flags.validSince;
+        out->append("|validsince");
+        Field(out, flags.validSince);
     }
-    return out;
 }
 
 const char* ModeName(ScriptMode mode) {
@@ -70,59 +76,67 @@ const char* ModeName(ScriptMode mode) {
     return "keep";
 }
 
-std::string RegistryFields(const RegistryItem& item) {
-    const CRegistryKey& k = item.key;
-    CheckField(k.Root(), false);
-    CheckField(k.KeyPath());
-    std::string out = k.Root() + "|" + k.KeyPath();
-    if (!k.ValueName().empty() || k.Type() != RegItemType::None) {
-        if (!k.ValueName().empty()) CheckField(k.ValueName());
-        out += "|" + k.ValueName();
+void RegistryFields(std::string* out, const RegistryItem& item) {
+    const RegistryEntry& k = item.key;
+    CheckField(k.root, false);
+    CheckField(k.keyPath);
+    out->append(k.root);
+    Field(out, k.keyPath);
+    if (!k.valueName.empty() || k.type != RegItemType::None) {
+        if (!k.valueName.empty()) CheckField(k.valueName);
+        Field(out, k.valueName);
     }
-    if (k.Type() != RegItemType::None) {
-        if (!k.Data().empty()) CheckField(k.Data());
-        out += "|" + k.TypeName() + "|" + k.Data();
+    if (k.type != RegItemType::None) {
+        if (!k.data.empty()) CheckField(k.data);
+        Field(out, k.TypeName());
+        Field(out, k.data);
     }
-    return out + Flags(item.flags);
+    AppendFlags(out, item.flags);
 }
 
-std::string FileFields(const FileItem& item) {
+void FileFields(std::string* out, const FileItem& item) {
     CheckField(item.path, false);
-    std::string out = item.path;
+    out->append(item.path);
     // Empty fields before a later non-empty one stay, so that fields keep their places.
     size_t last = item.fields.size();
     while (last > 0 && item.fields[last - 1].empty()) --last;
     for (size_t i = 0; i < last; ++i) {
         if (!item.fields[i].empty()) CheckField(item.fields[i]);
-        out += "|" + item.fields[i];
+        Field(out, item.fields[i]);
     }
-    return out + Flags(item.flags);
+    AppendFlags(out, item.flags);
 }
 
-std::string ScriptFields(const ScriptItem& s) {
+void ScriptFields(std::string* out, const ScriptItem& s) {
     CheckField(s.program, false);
-    std::string stamp = std::to_string(s.stamp);
+    out->append(s.program);
     if (s.kind == ScriptKind::Exec) {
-        for (const std::string* f : {&s.folder, &s.parameters, &s.target})
-            if (!f->empty()) CheckField(*f);
-        return s.program + "|" + (s.folder.empty() ? "void" : s.folder) + "|" + s.parameters + "|" +
-               (s.target.empty() ? "void" : s.target) + "|" + (s.show ? "show" : "hide") + "|" +
-               ModeName(s.mode) + "|" + stamp + Flags(s.flags);
+        for (std::string_view f : {s.folder, s.parameters, s.target})
+            if (!f.empty()) CheckField(f);
+        Field(out, s.folder.empty() ? "void" : s.folder);
+        Field(out, s.parameters);
+        Field(out, s.target.empty() ? "void" : s.target);
+        Field(out, s.show ? "show" : "hide");
+    } else if (!s.shortForm) {
+        if (!s.parameters.empty()) CheckField(s.parameters);
+        Field(out, s.parameters);
     }
-    if (s.shortForm) return s.program + Flags(s.flags);
-    if (!s.parameters.empty()) CheckField(s.parameters);
-    return s.program + "|" + s.parameters + "|" + ModeName(s.mode) + "|" + stamp + Flags(s.flags);
+    if (s.kind == ScriptKind::Exec || !s.shortForm) {
+        Field(out, ModeName(s.mode));
+        Field(out, std::to_string(s.stamp));
+    }
+    AppendFlags(out, s.flags);
 }
 
 class Writer {
   public:
-    void Line(const std::string& text) {
+    void Line(std::string_view text) {
         if (text.size() > kMaxLineBytes)
             throw Unwritable{
                 Format("a line is longer than %u bytes: ", static_cast<unsigned>(kMaxLineBytes)) +
-                text.substr(0, 60) + "..."};
-        m_out += text;
-        m_out += "\r\n";
+                std::string(text.substr(0, 60)) + "..."};
+        m_out.append(text);
+        m_out.append("\r\n");
     }
     void Key(const char* key, const std::string& value) {
         CheckValue(value);
@@ -134,14 +148,25 @@ class Writer {
     std::string m_out;
 };
 
-template <typename T, typename F>
-void Items(Writer& w, const std::vector<T>& items, F line) {
-    for (const auto& item : items)
-        if (item.selectable.empty()) w.Line(line(item, false));
-    for (const auto& item : items) {
-        if (item.selectable.empty()) continue;
-        CheckField(item.selectable, false);
-        w.Line(line(item, true));
+// Writes the items' lines, plain items first: "<kind>=<fields>" or
+// "Selectable=<id>|<kind>|<fields>".
+template <typename T, typename Kind, typename Fields>
+void Items(Writer& w, const std::vector<T>& items, Kind kind, Fields fields) {
+    std::string line;
+    for (int owned = 0; owned < 2; ++owned) {
+        for (const auto& item : items) {
+            if (item.selectable.empty() == (owned == 1)) continue;
+            line.clear();
+            if (owned) {
+                CheckField(item.selectable, false);
+                line.append("Selectable=").append(item.selectable).append(1, '|');
+                line.append(kind(item)).append(1, '|');
+            } else {
+                line.append(kind(item)).append(1, '=');
+            }
+            fields(&line, item);
+            w.Line(line);
+        }
     }
 }
 
@@ -217,26 +242,22 @@ std::string CInstallConfig::ToText() const {
         w.Line("");
 
         w.Line("[RegistryKeys]");
-        Items(w, m_registry, [](const RegistryItem& item, bool owned) {
-            return owned ? "Selectable=" + item.selectable + "|reg|" + RegistryFields(item)
-                         : "reg=" + RegistryFields(item);
-        });
+        Items(
+            w, m_registry, [](const RegistryItem&) { return "reg"; }, RegistryFields);
         w.Line("");
 
         w.Line("[FileItems]");
-        Items(w, m_files, [](const FileItem& item, bool owned) {
-            std::string kind = FileKindName(item.kind);
-            return owned ? "Selectable=" + item.selectable + "|" + kind + "|" + FileFields(item)
-                         : kind + "=" + FileFields(item);
-        });
+        Items(
+            w, m_files, [](const FileItem& item) { return FileKindName(item.kind); }, FileFields);
         w.Line("");
 
         w.Line("[Scripts]");
-        Items(w, m_scripts, [](const ScriptItem& item, bool owned) {
-            std::string kind = item.kind == ScriptKind::Exec ? "Exec" : "LaunchApp";
-            return owned ? "Selectable=" + item.selectable + "|" + kind + "|" + ScriptFields(item)
-                         : kind + "=" + ScriptFields(item);
-        });
+        Items(
+            w, m_scripts,
+            [](const ScriptItem& item) {
+                return item.kind == ScriptKind::Exec ? "Exec" : "LaunchApp";
+            },
+            ScriptFields);
         w.Line("");
     } catch (const Unwritable& e) {
         throw CConfigException("Cannot write the description: " + e.reason);
@@ -289,7 +310,7 @@ std::string_view WithoutTrailingBackslashes(std::string_view path) {
 }
 
 // The root as a number: a resolved root, "$TargetHKEY" while unresolved, or -1 (unknown name).
-int RootCode(const std::string& name, InstallFor installFor) {
+int RootCode(std::string_view name, InstallFor installFor) {
     RegRoot root;
     if (ResolveRootName(name, installFor, &root)) return static_cast<int>(root);
     return NoCase(name, kTargetHkeyName) ? 100 : -1;
@@ -387,6 +408,8 @@ void FoldList(std::vector<T>* items, InstallFor mine, const std::vector<T>& newe
 }  // namespace
 
 void CInstallConfig::Merge(const CInstallConfig& newer) {
+    // The newer items' texts stay where they are: this description keeps them alive.
+    m_texts.Share(newer.m_texts);
     InstallFor mine = m_release.installFor;
     InstallFor theirs = newer.m_release.installFor;
     FoldList(&m_registry, mine, newer.m_registry, theirs, RegistryIdentity());

@@ -28,7 +28,7 @@ constexpr RootName kRootNames[] = {
     {"HKEY_CURRENT_CONFIG", RegRoot::CurrentConfig},
 };
 
-bool FixedRoot(const std::string& name, RegRoot* root) {
+bool FixedRoot(std::string_view name, RegRoot* root) {
     for (const auto& entry : kRootNames) {
         if (NoCase(name, entry.name)) {
             *root = entry.root;
@@ -52,7 +52,7 @@ void SplitLast(const std::string& path, std::string* parent, std::string* leaf) 
 
 }  // namespace
 
-bool ResolveRootName(const std::string& name, InstallFor installFor, RegRoot* root) {
+bool ResolveRootName(std::string_view name, InstallFor installFor, RegRoot* root) {
     if (FixedRoot(name, root)) return true;
     if (!NoCase(name, kTargetHkeyName)) return false;
     if (installFor == InstallFor::AllUsers) {
@@ -66,11 +66,12 @@ bool ResolveRootName(const std::string& name, InstallFor installFor, RegRoot* ro
     return false;
 }
 
-bool IsKnownRootName(const std::string& name) {
-    return !CanonicalRootName(name).empty();
+bool IsKnownRootName(std::string_view name) {
+    RegRoot root;
+    return FixedRoot(name, &root) || NoCase(name, kTargetHkeyName);
 }
 
-std::string CanonicalRootName(const std::string& name) {
+std::string CanonicalRootName(std::string_view name) {
     RegRoot root;
     if (FixedRoot(name, &root)) return RegRootName(root);
     if (NoCase(name, kTargetHkeyName)) return kTargetHkeyName;
@@ -113,24 +114,43 @@ CRegistryKey::CRegistryKey(std::string root, std::string keyPath, std::string va
 CRegistryKey::CRegistryKey(std::string root, std::string keyPath, std::string valueName,
                            const std::string& typeName, std::string data)
     : CRegistryKey(std::move(root), std::move(keyPath), std::move(valueName)) {
-    if (NoCase(typeName, "REG_SZ"))
-        m_type = RegItemType::String;
-    else if (NoCase(typeName, "REG_DWORD"))
-        m_type = RegItemType::Dword;
-    else
-        throw CInstallException("IllegalTypeException: CRegistryKey constructor: type is unknown");
+    if (!ParseRegItemType(typeName, &m_type)) throw CInstallException(kUnknownTypeMessage);
     m_data = std::move(data);
 }
 
-std::string CRegistryKey::TypeName() const {
-    switch (m_type) {
+CRegistryKey::CRegistryKey(std::string root, std::string keyPath, std::string valueName,
+                           RegItemType type, std::string data)
+    : CRegistryKey(std::move(root), std::move(keyPath), std::move(valueName)) {
+    m_type = type;
+    if (type != RegItemType::None) m_data = std::move(data);
+}
+
+const char kUnknownTypeMessage[] =
+    "IllegalTypeException: CRegistryKey constructor: type is unknown";
+
+bool ParseRegItemType(std::string_view name, RegItemType* type) {
+    if (NoCase(name, "REG_SZ"))
+        *type = RegItemType::String;
+    else if (NoCase(name, "REG_DWORD"))
+        *type = RegItemType::Dword;
+    else
+        return false;
+    return true;
+}
+
+const char* RegItemTypeName(RegItemType type) {
+    switch (type) {
         case RegItemType::String:
             return "REG_SZ";
         case RegItemType::Dword:
             return "REG_DWORD";
         default:
-            return std::string();
+            return "";
     }
+}
+
+std::string CRegistryKey::TypeName() const {
+    return RegItemTypeName(m_type);
 }
 
 std::string CRegistryKey::Path() const {

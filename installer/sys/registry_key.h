@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "platform/registry.h"
 
@@ -14,12 +15,17 @@ constexpr const char* kTargetHkeyName = "$TargetHKEY";
 
 // The root name table ("HKLM", "HKEY_LOCAL_MACHINE", ..., "$TargetHKEY"), without regard to
 // case. False for an unknown name, and for "$TargetHKEY" while InstallFor is unset.
-bool ResolveRootName(const std::string& name, InstallFor installFor, RegRoot* root);
-bool IsKnownRootName(const std::string& name);
+bool ResolveRootName(std::string_view name, InstallFor installFor, RegRoot* root);
+bool IsKnownRootName(std::string_view name);
 // "HKEY_LOCAL_MACHINE" for "hklm" and so on; "$TargetHKEY" for that name; "" when unknown.
-std::string CanonicalRootName(const std::string& name);
+std::string CanonicalRootName(std::string_view name);
 
 enum class RegItemType { None, String, Dword };
+
+// "REG_SZ" or "REG_DWORD", in any case; false for any other type.
+bool ParseRegItemType(std::string_view name, RegItemType* type);
+const char* RegItemTypeName(RegItemType type);  // "REG_SZ", "REG_DWORD" or ""
+extern const char kUnknownTypeMessage[];        // "IllegalTypeException: ..."
 
 class CRegistryKey {
   public:
@@ -31,6 +37,9 @@ class CRegistryKey {
     // "IllegalTypeException: CRegistryKey constructor: type is unknown".
     CRegistryKey(std::string root, std::string keyPath, std::string valueName,
                  const std::string& typeName, std::string data);
+    // A value of a known type, or for RegItemType::None the key or value without data.
+    CRegistryKey(std::string root, std::string keyPath, std::string valueName, RegItemType type,
+                 std::string data);
 
     const std::string& Root() const { return m_root; }
     const std::string& KeyPath() const { return m_keyPath; }
