@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "installer/description/description.h"
+#include "installer/description/byte_scan.h"
 #include "installer/sys/system_info.h"
 #include "installer/sys/text_util.h"
 #include "platform/codepage.h"
@@ -25,7 +26,7 @@ constexpr std::string_view kLateNames[] = {"TargetFolder",    "TargetHKEY",
                                            "DesktopFolder",   "StartupFolder"};
 
 // Blanks are spaces and tabs. (find_first_not_of would search the set once per character.)
-std::string_view TrimView(std::string_view s) {
+inline std::string_view TrimView(std::string_view s) {
     size_t b = 0, e = s.size();
     while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
@@ -42,7 +43,7 @@ void SplitFields(std::string_view value, std::vector<std::string_view>* fields) 
     fields->clear();
     size_t start = 0;
     for (;;) {
-        size_t bar = value.find('|', start);
+        size_t bar = FindByte(value, '|', start);
         fields->push_back(TrimView(value.substr(
             start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
         if (bar == std::string_view::npos) break;
@@ -76,8 +77,16 @@ std::string Field(std::string_view f) {
 }
 
 bool StartsTail(std::string_view f, bool registry) {
-    return NoCase(f, "obsolete") || NoCase(f, "validsince") ||
-           (registry && NoCase(f, "ignoreorder"));
+    switch (f.size()) {
+        case 8:
+            return NoCase(f, "obsolete");
+        case 10:
+            return NoCase(f, "validsince");
+        case 11:
+            return registry && NoCase(f, "ignoreorder");
+        default:
+            return false;
+    }
 }
 
 // Item-level format error, turned into a CConfigException with file and line by the reader.
@@ -108,19 +117,9 @@ class ConfigReader {
         // Most files are plain ASCII without NUL bytes: checked once for the whole text.
         const bool ascii = IsAscii(data, size);
         const bool hasNul = std::memchr(data, '\0', size) != nullptr;
-        size_t nextLf = 0;
-        bool lfKnown = false;
         while (pos < size) {
-            // The line ends at the first CR or LF. The next LF is looked up again only once
-            // passed, so that a file of CR line ends is not searched to its end for each line.
-            if (!lfKnown || nextLf < pos) {
-                lfKnown = true;
-                const void* nl = std::memchr(data + pos, '\n', size - pos);
-                nextLf = nl ? static_cast<size_t>(static_cast<const char*>(nl) - data) : size;
-            }
-            size_t end = nextLf;
-            const char* cr = static_cast<const char*>(std::memchr(data + pos, '\r', end - pos));
-            if (cr) end = static_cast<size_t>(cr - data);
+            // The line ends at the first CR or LF.
+            size_t end = static_cast<size_t>(FindLineBreak(data + pos, data + size) - data);
             ++lineNo;
             if (end - pos > kMaxLineBytes)
                 throw CConfigException(Format(
@@ -159,7 +158,7 @@ class ConfigReader {
             Header(line);
             return;
         }
-        size_t eq = line.find('=');
+        size_t eq = FindByte(line, '=');
         if (eq == std::string_view::npos || eq == 0)
             throw CConfigException(Format("Config file is corrupt! \n\nLine is on unknown format "
                                           "in file: %s:%d\n\nline:\n",
@@ -246,7 +245,7 @@ class ConfigReader {
     // The value with its placeholders replaced, as ExpandPlaceholders does; the result lives
     // in `value` or in a buffer reused from line to line.
     std::string_view Expand(std::string_view value) {
-        size_t dollar = value.find('$');
+        size_t dollar = FindByte(value, '$');
         if (dollar == std::string_view::npos) return value;
         std::string& out = m_expanded;
         out.clear();
@@ -259,25 +258,39 @@ class ConfigReader {
             if (name.empty() || !Lookup(name, &out))
                 out.append(value.data() + dollar, end - dollar);
             pos = end;
-            dollar = value.find('$', pos);
+            dollar = FindByte(value, '$', pos);
         }
         out.append(value.data() + pos, value.size() - pos);
         return out;
     }
 
-    // Appends the value of a placeholder that is known while reading.
+    // Appends the value of a placeholder that is known while reading. Names are told apart by
+    // their length first: this runs for every placeholder of every line.
     bool Lookup(std::string_view name, std::string* out) {
-        for (std::string_view late : kLateNames)
-            if (name == late || NoCase(name, late)) return false;
         const ReleaseInfo& r = m_config.m_release;
-        if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
-        if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
-        if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
-        if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
+        switch (name.size()) {
+            case 7:
+                if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
+                if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
+                if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
+                break;
+            case 11:
+                if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
+                break;
+            default:
+                if (IsLateName(name)) return false;
+                break;
+        }
         std::string value;
         if (!m_options.placeholders(std::string(name), &value)) return false;
         *out += value;
         return true;
+    }
+
+    static bool IsLateName(std::string_view name) {
+        for (std::string_view late : kLateNames)
+            if (NoCase(name, late)) return true;
+        return false;
     }
 
     static bool Known(bool have, const std::string& value, std::string* out) {

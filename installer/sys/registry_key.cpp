@@ -12,7 +12,7 @@ namespace corv::inst {
 namespace {
 
 struct RootName {
-    const char* name;
+    std::string_view name;
     RegRoot root;
 };
 
