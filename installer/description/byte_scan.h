@@ -43,4 +43,20 @@ inline size_t FindByte(std::string_view text, char c, size_t from = 0) {
     return at == end ? std::string_view::npos : static_cast<size_t>(at - text.data());
 }
 
+// Calls found(i) for the position i of each `c` in `text`, in order.
+template <typename Found>
+inline void ForEachByte(std::string_view text, char c, Found found) {
+    const char* p = text.data();
+    size_t i = 0;
+#ifdef __SSE2__
+    const __m128i vc = _mm_set1_epi8(c);
+    for (; i + 16 <= text.size(); i += 16) {
+        unsigned hits = static_cast<unsigned>(Matches(p + i, vc, vc));
+        for (; hits; hits &= hits - 1) found(i + static_cast<size_t>(__builtin_ctz(hits)));
+    }
+#endif
+    for (; i < text.size(); ++i)
+        if (p[i] == c) found(i);
+}
+
 }  // namespace corv::inst

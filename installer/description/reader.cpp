@@ -1,5 +1,6 @@
 // The description reader: line classification, sections, items, placeholders and the rules
 // that the command line and the Windows version add.
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -42,13 +43,11 @@ std::string TrimBlanks(std::string_view s) {
 void SplitFields(std::string_view value, std::vector<std::string_view>* fields) {
     fields->clear();
     size_t start = 0;
-    for (;;) {
-        size_t bar = FindByte(value, '|', start);
-        fields->push_back(TrimView(value.substr(
-            start, bar == std::string_view::npos ? std::string_view::npos : bar - start)));
-        if (bar == std::string_view::npos) break;
+    ForEachByte(value, '|', [&](size_t bar) {
+        fields->push_back(TrimView(value.substr(start, bar - start)));
         start = bar + 1;
-    }
+    });
+    fields->push_back(TrimView(value.substr(start)));
 }
 
 // True when no byte of [p, p + n) is outside ASCII; eight bytes at a time.
@@ -64,9 +63,37 @@ bool IsAscii(const char* p, size_t n) {
     return (any & 0x8080808080808080ull) == 0;
 }
 
+// Letters, digits and "_", the characters of a placeholder name.
+struct NameChars {
+    bool is[256] = {};
+    constexpr NameChars() {
+        for (int c = 0; c < 256; ++c)
+            is[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '_';
+    }
+};
+constexpr NameChars kNameChars;
+
 bool IsNameChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    return kNameChars.is[static_cast<unsigned char>(c)];
 }
+
+// A text built piece by piece and reused from line to line; appending is inline.
+class LineBuffer {
+  public:
+    void Clear() { m_size = 0; }
+    void Append(std::string_view s) {
+        if (m_size + s.size() > m_bytes.size())
+            m_bytes.resize(std::max(2 * m_bytes.size(), m_size + s.size()));
+        if (!s.empty()) std::memcpy(m_bytes.data() + m_size, s.data(), s.size());
+        m_size += s.size();
+    }
+    std::string_view View() const { return std::string_view(m_bytes.data(), m_size); }
+
+  private:
+    std::vector<char> m_bytes = std::vector<char>(1024);
+    size_t m_size = 0;
+};
 
 void ClearVoid(std::string_view* f) {
     if (NoCase(*f, "void")) *f = std::string_view();
@@ -247,26 +274,26 @@ class ConfigReader {
     std::string_view Expand(std::string_view value) {
         size_t dollar = FindByte(value, '$');
         if (dollar == std::string_view::npos) return value;
-        std::string& out = m_expanded;
-        out.clear();
+        LineBuffer& out = m_expanded;
+        out.Clear();
         size_t pos = 0;
         while (dollar != std::string_view::npos) {
-            out.append(value.data() + pos, dollar - pos);
+            out.Append(value.substr(pos, dollar - pos));
             size_t end = dollar + 1;
             while (end < value.size() && IsNameChar(value[end])) ++end;
             std::string_view name = value.substr(dollar + 1, end - dollar - 1);
             if (name.empty() || !Lookup(name, &out))
-                out.append(value.data() + dollar, end - dollar);
+                out.Append(value.substr(dollar, end - dollar));
             pos = end;
             dollar = FindByte(value, '$', pos);
         }
-        out.append(value.data() + pos, value.size() - pos);
-        return out;
+        out.Append(value.substr(pos));
+        return out.View();
     }
 
     // Appends the value of a placeholder that is known while reading. Names are told apart by
     // their length first: this runs for every placeholder of every line.
-    bool Lookup(std::string_view name, std::string* out) {
+    bool Lookup(std::string_view name, LineBuffer* out) {
         const ReleaseInfo& r = m_config.m_release;
         switch (name.size()) {
             case 7:
@@ -283,7 +310,7 @@ class ConfigReader {
         }
         std::string value;
         if (!m_options.placeholders(std::string(name), &value)) return false;
-        *out += value;
+        out->Append(value);
         return true;
     }
 
@@ -293,9 +320,9 @@ class ConfigReader {
         return false;
     }
 
-    static bool Known(bool have, const std::string& value, std::string* out) {
+    static bool Known(bool have, const std::string& value, LineBuffer* out) {
         if (!have) return false;
-        *out += value;
+        out->Append(value);
         return true;
     }
 
@@ -629,7 +656,7 @@ class ConfigReader {
     }
 
     CInstallConfig& m_config;
-    std::string m_expanded;
+    LineBuffer m_expanded;
     std::vector<std::string_view> m_fields;
     std::string m_fileName;
     LoadOptions m_options;
