@@ -43,6 +43,36 @@ inline size_t FindByte(std::string_view text, char c, size_t from = 0) {
     return at == end ? std::string_view::npos : static_cast<size_t>(at - text.data());
 }
 
+// The end of the run of letters, digits and "_" that starts at `from`.
+inline size_t NameEnd(std::string_view text, size_t from) {
+    const char* p = text.data();
+    size_t i = from;
+#ifdef __SSE2__
+    const __m128i caseBit = _mm_set1_epi8(0x20), beforeA = _mm_set1_epi8('a' - 1),
+                  afterZ = _mm_set1_epi8('z' + 1), before0 = _mm_set1_epi8('0' - 1),
+                  after9 = _mm_set1_epi8('9' + 1), underscore = _mm_set1_epi8('_');
+    for (; i + 16 <= text.size(); i += 16) {
+        __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        // Signed compares: bytes from 0x80 on count as negative and are never name bytes.
+        __m128i lower = _mm_or_si128(bytes, caseBit);
+        __m128i letter =
+            _mm_and_si128(_mm_cmpgt_epi8(lower, beforeA), _mm_cmpgt_epi8(afterZ, lower));
+        __m128i digit =
+            _mm_and_si128(_mm_cmpgt_epi8(bytes, before0), _mm_cmpgt_epi8(after9, bytes));
+        __m128i name = _mm_or_si128(_mm_or_si128(letter, digit), _mm_cmpeq_epi8(bytes, underscore));
+        unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFFu;
+        if (other) return i + static_cast<size_t>(__builtin_ctz(other));
+    }
+#endif
+    for (; i < text.size(); ++i) {
+        char c = p[i];
+        bool name = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                    c == '_';
+        if (!name) break;
+    }
+    return i;
+}
+
 // Calls found(i) for the position i of each `c` in `text`, in order.
 template <typename Found>
 inline void ForEachByte(std::string_view text, char c, Found found) {

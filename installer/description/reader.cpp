@@ -43,11 +43,16 @@ std::string TrimBlanks(std::string_view s) {
 void SplitFields(std::string_view value, std::vector<std::string_view>* fields) {
     fields->clear();
     size_t start = 0;
+    // Built from pointer and length: a view returned and copied whole stalls on the stack.
+    auto add = [&](size_t end) {
+        std::string_view f = TrimView(value.substr(start, end - start));
+        fields->emplace_back(f.data(), f.size());
+    };
     ForEachByte(value, '|', [&](size_t bar) {
-        fields->push_back(TrimView(value.substr(start, bar - start)));
+        add(bar);
         start = bar + 1;
     });
-    fields->push_back(TrimView(value.substr(start)));
+    add(value.size());
 }
 
 // True when no byte of [p, p + n) is outside ASCII; eight bytes at a time.
@@ -61,21 +66,6 @@ bool IsAscii(const char* p, size_t n) {
     }
     for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
     return (any & 0x8080808080808080ull) == 0;
-}
-
-// Letters, digits and "_", the characters of a placeholder name.
-struct NameChars {
-    bool is[256] = {};
-    constexpr NameChars() {
-        for (int c = 0; c < 256; ++c)
-            is[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_';
-    }
-};
-constexpr NameChars kNameChars;
-
-bool IsNameChar(char c) {
-    return kNameChars.is[static_cast<unsigned char>(c)];
 }
 
 // A text built piece by piece and reused from line to line; appending is inline.
@@ -279,8 +269,7 @@ class ConfigReader {
         size_t pos = 0;
         while (dollar != std::string_view::npos) {
             out.Append(value.substr(pos, dollar - pos));
-            size_t end = dollar + 1;
-            while (end < value.size() && IsNameChar(value[end])) ++end;
+            size_t end = NameEnd(value, dollar + 1);
             std::string_view name = value.substr(dollar + 1, end - dollar - 1);
             if (name.empty() || !Lookup(name, &out))
                 out.Append(value.substr(dollar, end - dollar));
