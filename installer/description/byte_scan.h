@@ -2,6 +2,7 @@
 // library call; on x86 sixteen bytes are compared at a time.
 #pragma once
 
+#include <cstring>
 #include <string_view>
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -15,6 +16,24 @@ inline int Matches(const char* p, __m128i a, __m128i b) {
     return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b)));
 }
 #endif
+
+// Copies n bytes. The pieces of a line are short, and a library call per piece would cost
+// more than the copy: short lengths take two overlapping fixed-size moves.
+inline void CopyBytes(char* to, const char* from, size_t n) {
+    if (n >= 16) {
+        size_t i = 0;
+        for (; i + 16 <= n; i += 16) std::memcpy(to + i, from + i, 16);
+        if (i < n) std::memcpy(to + n - 16, from + n - 16, 16);
+    } else if (n >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + n - 8, from + n - 8, 8);
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + n - 4, from + n - 4, 4);
+    } else {
+        for (size_t i = 0; i < n; ++i) to[i] = from[i];
+    }
+}
 
 // The first byte in [p, end) that is `a` or `b`, or end.
 inline const char* FindEither(const char* p, const char* end, char a, char b) {

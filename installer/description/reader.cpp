@@ -75,7 +75,7 @@ class LineBuffer {
     void Append(std::string_view s) {
         if (m_size + s.size() > m_bytes.size())
             m_bytes.resize(std::max(2 * m_bytes.size(), m_size + s.size()));
-        if (!s.empty()) std::memcpy(m_bytes.data() + m_size, s.data(), s.size());
+        CopyBytes(m_bytes.data() + m_size, s.data(), s.size());
         m_size += s.size();
     }
     std::string_view View() const { return std::string_view(m_bytes.data(), m_size); }
@@ -240,20 +240,20 @@ class ConfigReader {
     void Reserve(const std::string& content) {
         size_t counts[static_cast<int>(Section::Scripts) + 1] = {};
         Section section = Section::None;
-        const char* p = content.data();
-        const char* const end = p + content.size();
-        while (p < end) {
-            const char* eol = static_cast<const char*>(std::memchr(p, '\n', end - p));
-            if (!eol) eol = end;
-            const char* last = eol > p && eol[-1] == '\r' ? eol - 1 : eol;
-            if (last > p) {
-                if (*p == '[' && last[-1] == ']')
-                    section = SectionOf(std::string_view(p, last - p), section);
+        const std::string_view text(content);
+        size_t start = 0;
+        auto line = [&](size_t eol) {
+            size_t last = eol > start && text[eol - 1] == '\r' ? eol - 1 : eol;
+            if (last > start) {
+                if (text[start] == '[' && text[last - 1] == ']')
+                    section = SectionOf(text.substr(start, last - start), section);
                 else
                     ++counts[static_cast<int>(section)];
             }
-            p = eol + 1;
-        }
+            start = eol + 1;
+        };
+        ForEachByte(text, '\n', line);
+        if (start < text.size()) line(text.size());
         m_config.m_registry.reserve(counts[static_cast<int>(Section::Registry)]);
         m_config.m_files.reserve(counts[static_cast<int>(Section::Files)]);
         m_config.m_scripts.reserve(counts[static_cast<int>(Section::Scripts)]);

@@ -1,5 +1,7 @@
 #include "installer/description/text_store.h"
 
+#include "installer/description/byte_scan.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -49,7 +51,7 @@ std::string_view TextStore::Keep(std::string_view text) {
     if (text.empty()) return std::string_view();
     if (text.size() > m_left) Reserve(std::max(kBlockBytes, text.size()));
     char* at = m_free;
-    std::memcpy(at, text.data(), text.size());
+    CopyBytes(at, text.data(), text.size());
     m_free += text.size();
     m_left -= text.size();
     return std::string_view(at, text.size());
