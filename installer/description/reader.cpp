@@ -59,6 +59,12 @@ void SplitFields(std::string_view value, std::vector<std::string_view>* fields) 
 bool IsAscii(const char* p, size_t n) {
     uint64_t any = 0;
     size_t i = 0;
+#ifdef __SSE2__
+    __m128i wide = _mm_setzero_si128();
+    for (; i + 16 <= n; i += 16)
+        wide = _mm_or_si128(wide, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    if (_mm_movemask_epi8(wide)) return false;
+#endif
     for (; i + 8 <= n; i += 8) {
         uint64_t word;
         std::memcpy(&word, p + i, 8);
@@ -262,56 +268,57 @@ class ConfigReader {
     // The value with its placeholders replaced, as ExpandPlaceholders does; the result lives
     // in `value` or in a buffer reused from line to line.
     std::string_view Expand(std::string_view value) {
-        size_t dollar = FindByte(value, '$');
-        if (dollar == std::string_view::npos) return value;
         LineBuffer& out = m_expanded;
-        out.Clear();
-        size_t pos = 0;
-        while (dollar != std::string_view::npos) {
-            out.Append(value.substr(pos, dollar - pos));
+        size_t pos = 0;  // where the text not yet copied to `out` starts
+        for (size_t dollar = FindByte(value, '$'); dollar != std::string_view::npos;) {
             size_t end = NameEnd(value, dollar + 1);
-            std::string_view name = value.substr(dollar + 1, end - dollar - 1);
-            if (name.empty() || !Lookup(name, &out))
-                out.Append(value.substr(dollar, end - dollar));
-            pos = end;
-            dollar = FindByte(value, '$', pos);
+            std::string_view known;
+            // Placeholders left as written are copied with the text around them.
+            if (end > dollar + 1 && Lookup(value.substr(dollar + 1, end - dollar - 1), &known)) {
+                if (pos == 0) out.Clear();
+                out.Append(value.substr(pos, dollar - pos));
+                out.Append(known);
+                pos = end;
+            }
+            dollar = FindByte(value, '$', end);
         }
+        if (pos == 0) return value;  // nothing replaced
         out.Append(value.substr(pos));
         return out.View();
     }
 
-    // Appends the value of a placeholder that is known while reading. Names are told apart by
-    // their length first: this runs for every placeholder of every line.
-    bool Lookup(std::string_view name, LineBuffer* out) {
+    // The value of a placeholder that is known while reading. Names are told apart by their
+    // length first: this runs for every placeholder of every line.
+    bool Lookup(std::string_view name, std::string_view* value) {
         const ReleaseInfo& r = m_config.m_release;
         switch (name.size()) {
             case 7:
-                if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, out);
-                if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, out);
-                if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, out);
+                if (NoCase(name, "Company")) return Known(m_haveCompany, r.company, value);
+                if (NoCase(name, "Product")) return Known(m_haveProduct, r.product, value);
+                if (NoCase(name, "Version")) return Known(m_haveVersion, r.version, value);
                 break;
             case 11:
-                if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, out);
+                if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, value);
                 break;
             default:
                 if (IsLateName(name)) return false;
                 break;
         }
-        std::string value;
-        if (!m_options.placeholders(std::string(name), &value)) return false;
-        out->Append(value);
+        m_lookedUp.clear();
+        if (!m_options.placeholders(std::string(name), &m_lookedUp)) return false;
+        *value = m_lookedUp;
         return true;
     }
 
     static bool IsLateName(std::string_view name) {
         for (std::string_view late : kLateNames)
-            if (NoCase(name, late)) return true;
+            if (name.size() == late.size() && NoCase(name, late)) return true;
         return false;
     }
 
-    static bool Known(bool have, const std::string& value, LineBuffer* out) {
+    static bool Known(bool have, const std::string& known, std::string_view* value) {
         if (!have) return false;
-        out->Append(value);
+        *value = known;
         return true;
     }
 
@@ -505,33 +512,36 @@ class ConfigReader {
     }
 
     void FileLine(std::string_view key, std::string_view value, std::string_view owner) {
-        FileItem item;
+        FileKind kind;
         size_t extra = 0;
         if (NoCase(key, "file")) {
-            item.kind = FileKind::File;
+            kind = FileKind::File;
             extra = 1;
         } else if (NoCase(key, "dir")) {
-            item.kind = FileKind::Dir;
+            kind = FileKind::Dir;
         } else if (NoCase(key, "link")) {
-            item.kind = FileKind::Link;
+            kind = FileKind::Link;
             extra = 3;
         } else if (NoCase(key, "activex")) {
-            item.kind = FileKind::ActiveX;
+            kind = FileKind::ActiveX;
         } else {
             return;
         }
         std::vector<std::string_view>& f = m_fields;
         SplitFields(value, &f);
-        item.flags = TakeFlags(&f, 1 + extra, false);
+        ItemFlags flags = TakeFlags(&f, 1 + extra, false);
         if (f[0].empty()) throw ItemError{"syntax error!"};
-        if (item.kind == FileKind::Link && (f.size() < 2 || f[1].empty()))
+        if (kind == FileKind::Link && (f.size() < 2 || f[1].empty()))
             throw ItemError{"syntax error!"};
-        item.path = f[0];
         size_t last = f.size();
         while (last > 1 && f[last - 1].empty()) --last;
-        item.fields.assign(f.begin() + 1, f.begin() + last);
+        // Built in place: an item with a list is costly to move.
+        FileItem& item = m_config.m_files.emplace_back();
+        item.kind = kind;
+        item.path = f[0];
+        if (last > 1) item.fields.assign(f.begin() + 1, f.begin() + last);
+        item.flags = flags;
         item.selectable = owner;
-        m_config.m_files.push_back(std::move(item));
     }
 
     static bool ParseMode(std::string_view word, ScriptMode* mode) {
@@ -646,6 +656,7 @@ class ConfigReader {
 
     CInstallConfig& m_config;
     LineBuffer m_expanded;
+    std::string m_lookedUp;  // the last value from the placeholder lookup
     std::vector<std::string_view> m_fields;
     std::string m_fileName;
     LoadOptions m_options;
