@@ -1,15 +1,6 @@
 #include "installer/description/text_store.h"
 
-#include "installer/description/byte_scan.h"
-
-#include <algorithm>
-#include <cstring>
-
 namespace corv::inst {
-
-namespace {
-constexpr size_t kBlockBytes = 16 * 1024;
-}  // namespace
 
 TextStore& TextStore::operator=(const TextStore& other) {
     if (this != &other) {
@@ -45,16 +36,6 @@ void TextStore::Reserve(size_t bytes) {
     m_free = block.get();
     m_left = bytes;
     m_blocks.push_back(std::move(block));
-}
-
-std::string_view TextStore::Keep(std::string_view text) {
-    if (text.empty()) return std::string_view();
-    if (text.size() > m_left) Reserve(std::max(kBlockBytes, text.size()));
-    char* at = m_free;
-    CopyBytes(at, text.data(), text.size());
-    m_free += text.size();
-    m_left -= text.size();
-    return std::string_view(at, text.size());
 }
 
 void TextStore::Share(const TextStore& other) {

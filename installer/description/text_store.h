@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "installer/description/byte_scan.h"
+
 namespace corv::inst {
 
 class TextStore {
@@ -19,7 +21,14 @@ class TextStore {
     TextStore& operator=(TextStore&& other) noexcept;
 
     // A stored copy of `text`, valid as long as this store or a copy of it lives.
-    std::string_view Keep(std::string_view text);
+    std::string_view Keep(std::string_view text) {
+        if (text.size() > m_left) Reserve(text.size() < kBlockBytes ? kBlockBytes : text.size());
+        char* at = m_free;
+        CopyBytes(at, text.data(), text.size());
+        m_free += text.size();
+        m_left -= text.size();
+        return std::string_view(at, text.size());
+    }
     // Makes room for `bytes` more bytes in one block, so that a reader that knows its total
     // allocates once.
     void Reserve(size_t bytes);
@@ -28,6 +37,8 @@ class TextStore {
     void Share(const TextStore& other);
 
   private:
+    static constexpr size_t kBlockBytes = 16 * 1024;
+
     std::vector<std::shared_ptr<char[]>> m_blocks;
     char* m_free = nullptr;  // the unused end of the last block, which only this store fills
     size_t m_left = 0;
