@@ -540,6 +540,35 @@ TEST_F(DescriptionFileTest, MergeReplacesInPlaceAppendsAndDropsObsoleteItems) {
     EXPECT_EQ(5u, merged.GetScripts()[1].stamp);
 }
 
+TEST(DescriptionMergeTest, ItemTextsOutliveTheDescriptionsTheyCameFrom) {
+    // Items view texts that their description keeps: copies and merges keep them alive.
+    CInstallConfig merged;
+    {
+        CInstallConfig installed = Read(kInstalled);
+        CInstallConfig newer = Read(
+            "[Release]\nVersion=2.1\n[RegistryKeys]\nreg=HKCU|SOFTWARE\\$Product|v|REG_SZ|new\n"
+            "[FileItems]\nlink=C:\\Corvane\\n.lnk|C:\\Corvane\\n.exe||/hide\n",
+            Options({{"Product", "ignored"}}));
+        merged = installed;
+        merged.Merge(newer);
+    }
+    const auto& reg = merged.GetRegistryItems();
+    ASSERT_EQ(4u, reg.size());
+    EXPECT_EQ("HKCU\\SOFTWARE\\$Product\\v", reg[3].key.Path());
+    EXPECT_EQ("new", reg[3].key.Data());
+    ASSERT_EQ(4u, merged.GetFileItems().size());
+    EXPECT_EQ("C:\\Corvane\\n.exe", merged.GetFileItems()[3].fields[0]);
+    EXPECT_EQ("old", reg[2].selectable);
+    std::string written = merged.ToText();
+    EXPECT_NE(std::string::npos, written.find("reg=HKCU|SOFTWARE\\$Product|v|REG_SZ|new\r\n"));
+
+    // A text set by hand is kept by the description.
+    merged.GetFileItems()[0].path = merged.Keep(std::string("C:\\Corvane\\renamed.exe"));
+    CInstallConfig copy = merged;
+    merged = CInstallConfig();
+    EXPECT_EQ("C:\\Corvane\\renamed.exe", copy.GetFileItems()[0].path);
+}
+
 TEST_F(DescriptionFileTest, FailedMergeLeavesTheInstalledCopy) {
     std::string installed = dir_ + "\\uninst.cfg";
     ASSERT_EQ(kOk, WriteFileBytes(installed, kInstalled));

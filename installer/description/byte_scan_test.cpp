@@ -1,0 +1,113 @@
+#include "installer/description/byte_scan.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "installer/description/text_store.h"
+
+namespace corv::inst {
+namespace {
+
+// Texts of every length up to a few blocks of sixteen, with the searched bytes scattered over
+// block boundaries, compared against a byte-by-byte reference.
+std::vector<std::string> Texts() {
+    std::mt19937 random(7);
+    const std::string alphabet = "ab_Z9$|=\r\n \xC4\x80";
+    std::vector<std::string> texts;
+    for (size_t size = 0; size <= 70; ++size)
+        for (int variant = 0; variant < 6; ++variant) {
+            std::string t(size, 'x');
+            for (char& c : t)
+                if (random() % 4 == 0) c = alphabet[random() % alphabet.size()];
+            texts.push_back(t);
+        }
+    return texts;
+}
+
+bool IsName(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+TEST(ByteScanTest, SearchesAgreeWithByteByByteSearches) {
+    for (const std::string& t : Texts()) {
+        const char* end = t.data() + t.size();
+        size_t lineBreak = t.find_first_of("\r\n");
+        EXPECT_EQ(lineBreak == std::string::npos ? t.size() : lineBreak,
+                  static_cast<size_t>(FindLineBreak(t.data(), end) - t.data()))
+            << t;
+        for (size_t from = 0; from <= t.size() + 1; ++from) {
+            EXPECT_EQ(from >= t.size() ? std::string::npos : t.find('$', from),
+                      FindByte(t, '$', from))
+                << t << " from " << from;
+            if (from < t.size()) {
+                size_t nameEnd = from;
+                while (nameEnd < t.size() && IsName(t[nameEnd])) ++nameEnd;
+                EXPECT_EQ(nameEnd, NameEnd(t, from)) << t << " from " << from;
+            }
+        }
+        std::vector<size_t> bars, expected;
+        ForEachByte(t, '|', [&](size_t i) { bars.push_back(i); });
+        for (size_t i = 0; i < t.size(); ++i)
+            if (t[i] == '|') expected.push_back(i);
+        EXPECT_EQ(expected, bars) << t;
+    }
+}
+
+TEST(ByteScanTest, CopyWritesExactlyTheBytesAsked) {
+    std::string source;
+    for (int i = 0; i < 80; ++i) source.push_back(static_cast<char>('A' + i % 50));
+    for (size_t n = 0; n <= 70; ++n) {
+        std::string target(90, '#');
+        CopyBytes(&target[5], source.data(), n);
+        EXPECT_EQ(std::string(5, '#') + source.substr(0, n) + std::string(85 - n, '#'), target)
+            << n;
+    }
+}
+
+TEST(TextStoreTest, KeptTextsOutliveTheStoreThatKeptThem) {
+    std::string_view first, large;
+    TextStore copy;
+    {
+        TextStore store;
+        first = store.Keep("first");
+        large = store.Keep(std::string(100000, 'L'));  // larger than a block
+        EXPECT_TRUE(store.Keep("").empty());
+        copy = store;
+    }
+    EXPECT_EQ("first", first);
+    EXPECT_EQ(std::string(100000, 'L'), large);
+    // The copy keeps its own texts apart: the shared blocks are never written again.
+    std::string_view added = copy.Keep("added");
+    EXPECT_EQ("first", first);
+    EXPECT_EQ("added", added);
+}
+
+TEST(TextStoreTest, CopiesAndSharedStoresWriteIntoBlocksOfTheirOwn) {
+    TextStore a;
+    a.Reserve(1000);
+    std::string_view one = a.Keep("one");
+    TextStore b(a);
+    std::string_view fromB = b.Keep("BBBB");
+    std::string_view fromA = a.Keep("AAAA");
+    EXPECT_EQ("one", one);
+    EXPECT_EQ("BBBB", fromB);
+    EXPECT_EQ("AAAA", fromA);
+
+    std::string_view other;
+    {
+        TextStore temporary;
+        other = temporary.Keep("other");
+        a.Share(temporary);
+    }
+    EXPECT_EQ("other", other);
+
+    TextStore moved(std::move(a));
+    EXPECT_EQ("AAAA", fromA);
+    EXPECT_EQ("x", a.Keep("x"));  // a moved-from store starts afresh
+}
+
+}  // namespace
+}  // namespace corv::inst
