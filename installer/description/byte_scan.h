@@ -85,8 +85,8 @@ inline size_t NameEnd(std::string_view text, size_t from) {
 #endif
     for (; i < text.size(); ++i) {
         char c = p[i];
-        bool name = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_';
+        bool name =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
         if (!name) break;
     }
     return i;

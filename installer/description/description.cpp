@@ -227,13 +227,13 @@ void CInstallConfig::ValidatePackage(const std::string& fileName) const {
 }
 
 std::string ItemIdentity(const RegistryItem& item, InstallFor installFor) {
-    std::string root = CanonicalRootName(item.key.Root());
+    std::string root = CanonicalRootName(item.key.root);
     RegRoot resolved;
-    if (ResolveRootName(item.key.Root(), installFor, &resolved)) root = RegRootName(resolved);
-    if (root.empty()) root = item.key.Root();
-    std::string path(item.key.KeyPath());
+    if (ResolveRootName(item.key.root, installFor, &resolved)) root = RegRootName(resolved);
+    if (root.empty()) root = item.key.root;
+    std::string path(item.key.keyPath);
     while (!path.empty() && path.back() == '\\') path.pop_back();
-    return ToLower(root + '\x01' + path + '\x01' + std::string(item.key.ValueName()));
+    return ToLower(root + '\x01' + path + '\x01' + std::string(item.key.valueName));
 }
 
 std::string ItemIdentity(const FileItem& item) {

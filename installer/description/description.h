@@ -40,11 +40,6 @@ struct RegistryEntry {
     RegItemType type = RegItemType::None;
     std::string_view data;
 
-    std::string_view Root() const { return root; }
-    std::string_view KeyPath() const { return keyPath; }
-    std::string_view ValueName() const { return valueName; }
-    RegItemType Type() const { return type; }
-    std::string_view Data() const { return data; }
     const char* TypeName() const;  // "REG_SZ", "REG_DWORD" or ""
     bool IsKey() const { return valueName.empty(); }
     std::string Path() const;  // "root\key" or "root\key\value", as the log shows it

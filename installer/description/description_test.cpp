@@ -107,10 +107,10 @@ TEST(DescriptionReaderTest, ReadsAllSectionsOfAPackage) {
     ASSERT_EQ(4u, reg.size());
     EXPECT_TRUE(reg[0].key.IsKey());
     EXPECT_FALSE(reg[0].flags.Any());
-    EXPECT_EQ("$TargetFolder", reg[1].key.Data());
+    EXPECT_EQ("$TargetFolder", reg[1].key.data);
     EXPECT_EQ("2.0", reg[1].flags.validSince);
     EXPECT_TRUE(reg[2].flags.ignoreOrder);
-    EXPECT_EQ(RegItemType::Dword, reg[3].key.Type());
+    EXPECT_EQ(RegItemType::Dword, reg[3].key.type);
     EXPECT_EQ("nutc", reg[3].selectable);
 
     const auto& files = c.GetFileItems();
@@ -274,8 +274,8 @@ TEST(DescriptionReaderTest, CommandLineAdditions) {
     EXPECT_EQ("D:\\Corvane", c.GetRelease().targetFolder);
     const auto& reg = c.GetRegistryItems();
     ASSERT_EQ(3u, reg.size());
-    EXPECT_EQ("$TargetHKEY", reg[0].key.Root());  // replaced in place
-    EXPECT_EQ(o.tunnelServers, reg[0].key.Data());
+    EXPECT_EQ("$TargetHKEY", reg[0].key.root);  // replaced in place
+    EXPECT_EQ(o.tunnelServers, reg[0].key.data);
     EXPECT_FALSE(reg[0].flags.Any());
     EXPECT_EQ(
         "HKEY_CURRENT_USER\\SOFTWARE\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Tunnel\\proxy/Server/"
@@ -521,8 +521,8 @@ TEST_F(DescriptionFileTest, MergeReplacesInPlaceAppendsAndDropsObsoleteItems) {
 
     const auto& reg = merged.GetRegistryItems();
     ASSERT_EQ(4u, reg.size());
-    EXPECT_EQ("HKLM", reg[0].key.Root());  // $TargetHKEY for all users is HKLM: same value
-    EXPECT_EQ("2", reg[0].key.Data());
+    EXPECT_EQ("HKLM", reg[0].key.root);  // $TargetHKEY for all users is HKLM: same value
+    EXPECT_EQ("2", reg[0].key.data);
     EXPECT_EQ("HKCU\\SOFTWARE\\Keep", reg[1].key.Path());
     EXPECT_EQ("HKCU\\SOFTWARE\\Added", reg[2].key.Path());
     EXPECT_EQ("old", reg[3].selectable);
@@ -555,7 +555,7 @@ TEST(DescriptionMergeTest, ItemTextsOutliveTheDescriptionsTheyCameFrom) {
     const auto& reg = merged.GetRegistryItems();
     ASSERT_EQ(4u, reg.size());
     EXPECT_EQ("HKCU\\SOFTWARE\\$Product\\v", reg[3].key.Path());
-    EXPECT_EQ("new", reg[3].key.Data());
+    EXPECT_EQ("new", reg[3].key.data);
     ASSERT_EQ(4u, merged.GetFileItems().size());
     EXPECT_EQ("C:\\Corvane\\n.exe", merged.GetFileItems()[3].fields[0]);
     EXPECT_EQ("old", reg[2].selectable);

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "installer/description/description.h"
 #include "installer/description/byte_scan.h"
+#include "installer/description/description.h"
 #include "installer/sys/system_info.h"
 #include "installer/sys/text_util.h"
 #include "platform/codepage.h"

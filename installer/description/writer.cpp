@@ -318,18 +318,18 @@ int RootCode(std::string_view name, InstallFor installFor) {
 
 struct RegistryIdentity {
     uint64_t Hash(const RegistryItem& item, InstallFor installFor) const {
-        int code = RootCode(item.key.Root(), installFor);
+        int code = RootCode(item.key.root, installFor);
         uint64_t h = code >= 0 ? kHashSeed ^ static_cast<uint64_t>(code)
-                               : HashNoCase(kHashSeed, item.key.Root());
-        h = HashNoCase(h * 31, WithoutTrailingBackslashes(item.key.KeyPath()));
-        return HashNoCase(h * 31, item.key.ValueName());
+                               : HashNoCase(kHashSeed, item.key.root);
+        h = HashNoCase(h * 31, WithoutTrailingBackslashes(item.key.keyPath));
+        return HashNoCase(h * 31, item.key.valueName);
     }
     bool Same(const RegistryItem& a, InstallFor fa, const RegistryItem& b, InstallFor fb) const {
-        int ca = RootCode(a.key.Root(), fa), cb = RootCode(b.key.Root(), fb);
-        return ca == cb && (ca >= 0 || NoCase(a.key.Root(), b.key.Root())) &&
-               NoCase(WithoutTrailingBackslashes(a.key.KeyPath()),
-                      WithoutTrailingBackslashes(b.key.KeyPath())) &&
-               NoCase(a.key.ValueName(), b.key.ValueName());
+        int ca = RootCode(a.key.root, fa), cb = RootCode(b.key.root, fb);
+        return ca == cb && (ca >= 0 || NoCase(a.key.root, b.key.root)) &&
+               NoCase(WithoutTrailingBackslashes(a.key.keyPath),
+                      WithoutTrailingBackslashes(b.key.keyPath)) &&
+               NoCase(a.key.valueName, b.key.valueName);
     }
 };
 
