@@ -4,13 +4,17 @@
 
 #include <cstring>
 #include <string_view>
-#ifdef __SSE2__
+
+// CORV_SCALAR_BYTE_SCAN selects the byte-at-a-time code of targets without SSE2 (32-bit
+// Windows), so that its test runs natively too.
+#if defined(__SSE2__) && !defined(CORV_SCALAR_BYTE_SCAN)
+#define CORV_SSE2_BYTE_SCAN 1
 #include <emmintrin.h>
 #endif
 
 namespace corv::inst {
 
-#ifdef __SSE2__
+#ifdef CORV_SSE2_BYTE_SCAN
 inline int Matches(const char* p, __m128i a, __m128i b) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b)));
@@ -37,7 +41,7 @@ inline void CopyBytes(char* to, const char* from, size_t n) {
 
 // The first byte in [p, end) that is `a` or `b`, or end.
 inline const char* FindEither(const char* p, const char* end, char a, char b) {
-#ifdef __SSE2__
+#ifdef CORV_SSE2_BYTE_SCAN
     const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
     for (; end - p >= 16; p += 16) {
         int hits = Matches(p, va, vb);
@@ -66,7 +70,7 @@ inline size_t FindByte(std::string_view text, char c, size_t from = 0) {
 inline size_t NameEnd(std::string_view text, size_t from) {
     const char* p = text.data();
     size_t i = from;
-#ifdef __SSE2__
+#ifdef CORV_SSE2_BYTE_SCAN
     const __m128i caseBit = _mm_set1_epi8(0x20), beforeA = _mm_set1_epi8('a' - 1),
                   afterZ = _mm_set1_epi8('z' + 1), before0 = _mm_set1_epi8('0' - 1),
                   after9 = _mm_set1_epi8('9' + 1), underscore = _mm_set1_epi8('_');
@@ -97,7 +101,7 @@ template <typename Found>
 inline void ForEachByte(std::string_view text, char c, Found found) {
     const char* p = text.data();
     size_t i = 0;
-#ifdef __SSE2__
+#ifdef CORV_SSE2_BYTE_SCAN
     const __m128i vc = _mm_set1_epi8(c);
     for (; i + 16 <= text.size(); i += 16) {
         unsigned hits = static_cast<unsigned>(Matches(p + i, vc, vc));

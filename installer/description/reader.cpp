@@ -59,7 +59,7 @@ void SplitFields(std::string_view value, std::vector<std::string_view>* fields) 
 bool IsAscii(const char* p, size_t n) {
     uint64_t any = 0;
     size_t i = 0;
-#ifdef __SSE2__
+#ifdef CORV_SSE2_BYTE_SCAN
     __m128i wide = _mm_setzero_si128();
     for (; i + 16 <= n; i += 16)
         wide = _mm_or_si128(wide, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
