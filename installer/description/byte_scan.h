@@ -53,6 +53,21 @@ inline const char* FindEither(const char* p, const char* end, char a, char b) {
     return end;
 }
 
+// True when no byte of `text` is outside ASCII.
+inline bool IsAscii(std::string_view text) {
+    const char* p = text.data();
+    size_t i = 0;
+#ifdef CORV_SSE2_BYTE_SCAN
+    __m128i any = _mm_setzero_si128();
+    for (; i + 16 <= text.size(); i += 16)
+        any = _mm_or_si128(any, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
+    if (_mm_movemask_epi8(any)) return false;
+#endif
+    unsigned char rest = 0;
+    for (; i < text.size(); ++i) rest |= static_cast<unsigned char>(p[i]);
+    return rest < 0x80;
+}
+
 // The first CR or LF in [p, end), or end.
 inline const char* FindLineBreak(const char* p, const char* end) {
     return FindEither(p, end, '\r', '\n');

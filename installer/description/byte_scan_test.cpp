@@ -46,6 +46,7 @@ TEST(ByteScanTest, SearchesAgreeWithByteByByteSearches) {
                 EXPECT_EQ(nameEnd, NameEnd(t, from)) << t << " from " << from;
             }
         }
+        EXPECT_EQ(t.find_first_of("\xC4\x80") == std::string::npos, IsAscii(t)) << t;
         std::vector<size_t> bars, expected;
         ForEachByte(t, '|', [&](size_t i) { bars.push_back(i); });
         for (size_t i = 0; i < t.size(); ++i)

@@ -55,25 +55,6 @@ void SplitFields(std::string_view value, std::vector<std::string_view>* fields) 
     add(value.size());
 }
 
-// True when no byte of [p, p + n) is outside ASCII; eight bytes at a time.
-bool IsAscii(const char* p, size_t n) {
-    uint64_t any = 0;
-    size_t i = 0;
-#ifdef CORV_SSE2_BYTE_SCAN
-    __m128i wide = _mm_setzero_si128();
-    for (; i + 16 <= n; i += 16)
-        wide = _mm_or_si128(wide, _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i)));
-    if (_mm_movemask_epi8(wide)) return false;
-#endif
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        any |= word;
-    }
-    for (; i < n; ++i) any |= static_cast<unsigned char>(p[i]);
-    return (any & 0x8080808080808080ull) == 0;
-}
-
 // A text built piece by piece and reused from line to line; appending is inline.
 class LineBuffer {
   public:
@@ -138,7 +119,7 @@ class ConfigReader {
         const char* const data = content.data();
         std::string converted;
         // Most files are plain ASCII without NUL bytes: checked once for the whole text.
-        const bool ascii = IsAscii(data, size);
+        const bool ascii = IsAscii(content);
         const bool hasNul = std::memchr(data, '\0', size) != nullptr;
         while (pos < size) {
             // The line ends at the first CR or LF.
@@ -155,7 +136,7 @@ class ConfigReader {
                     Format("Config file is corrupt! \n\nLine holds a NUL byte in file: %s:%d\n",
                            m_fileName.c_str(), lineNo));
             std::string_view line(data + pos, end - pos);
-            if (ascii || IsAscii(data + pos, end - pos)) {
+            if (ascii || IsAscii(std::string_view(data + pos, end - pos))) {
                 Line(line, lineNo);
             } else {
                 // The file is in the system's code page; the program works in UTF-8.
