@@ -251,7 +251,8 @@ class ConfigReader {
     std::string_view Expand(std::string_view value) {
         LineBuffer& out = m_expanded;
         size_t pos = 0;  // where the text not yet copied to `out` starts
-        for (size_t dollar = FindByte(value, '$'); dollar != std::string_view::npos;) {
+        // Names hold no "$": each "$" of the value starts a name or stands alone.
+        ForEachByte(value, '$', [&](size_t dollar) {
             size_t end = NameEnd(value, dollar + 1);
             std::string_view known;
             // Placeholders left as written are copied with the text around them.
@@ -261,8 +262,7 @@ class ConfigReader {
                 out.Append(known);
                 pos = end;
             }
-            dollar = FindByte(value, '$', end);
-        }
+        });
         if (pos == 0) return value;  // nothing replaced
         out.Append(value.substr(pos));
         return out.View();
