@@ -2,6 +2,7 @@
 // library call; on x86 sixteen bytes are compared at a time.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -15,9 +16,15 @@
 namespace corv::inst {
 
 #ifdef CORV_SSE2_BYTE_SCAN
-inline int Matches(const char* p, __m128i a, __m128i b) {
+inline unsigned Matches(const char* p, __m128i a) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    return _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b)));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, a)));
+}
+
+inline unsigned Matches(const char* p, __m128i a, __m128i b) {
+    __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, a), _mm_cmpeq_epi8(bytes, b))));
 }
 #endif
 
@@ -44,8 +51,8 @@ inline const char* FindEither(const char* p, const char* end, char a, char b) {
 #ifdef CORV_SSE2_BYTE_SCAN
     const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
     for (; end - p >= 16; p += 16) {
-        int hits = Matches(p, va, vb);
-        if (hits) return p + __builtin_ctz(static_cast<unsigned>(hits));
+        unsigned hits = Matches(p, va, vb);
+        if (hits) return p + __builtin_ctz(hits);
     }
 #endif
     for (; p < end; ++p)
@@ -75,10 +82,35 @@ inline const char* FindLineBreak(const char* p, const char* end) {
 
 // The position of `c` in `text` at or after `from`, or npos.
 inline size_t FindByte(std::string_view text, char c, size_t from = 0) {
-    if (from >= text.size()) return std::string_view::npos;
-    const char* end = text.data() + text.size();
-    const char* at = FindEither(text.data() + from, end, c, c);
-    return at == end ? std::string_view::npos : static_cast<size_t>(at - text.data());
+    const char* p = text.data();
+    size_t i = from;
+#ifdef CORV_SSE2_BYTE_SCAN
+    const __m128i vc = _mm_set1_epi8(c);
+    for (; i + 16 <= text.size(); i += 16) {
+        unsigned hits = Matches(p + i, vc);
+        if (hits) return i + static_cast<size_t>(__builtin_ctz(hits));
+    }
+#endif
+    for (; i < text.size(); ++i)
+        if (p[i] == c) return i;
+    return std::string_view::npos;
+}
+
+// Writes the position of each `a` and `b` in `text` to `at`, in order, and returns their
+// number; `at` has room for text.size() positions.
+inline size_t FindEach(std::string_view text, char a, char b, uint32_t* at) {
+    const char* p = text.data();
+    size_t i = 0, n = 0;
+#ifdef CORV_SSE2_BYTE_SCAN
+    const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
+    for (; i + 16 <= text.size(); i += 16) {
+        for (unsigned hits = Matches(p + i, va, vb); hits; hits &= hits - 1)
+            at[n++] = static_cast<uint32_t>(i + static_cast<size_t>(__builtin_ctz(hits)));
+    }
+#endif
+    for (; i < text.size(); ++i)
+        if (p[i] == a || p[i] == b) at[n++] = static_cast<uint32_t>(i);
+    return n;
 }
 
 // The end of the run of letters, digits and "_" that starts at `from`.
@@ -119,7 +151,7 @@ inline void ForEachByte(std::string_view text, char c, Found found) {
 #ifdef CORV_SSE2_BYTE_SCAN
     const __m128i vc = _mm_set1_epi8(c);
     for (; i + 16 <= text.size(); i += 16) {
-        unsigned hits = static_cast<unsigned>(Matches(p + i, vc, vc));
+        unsigned hits = Matches(p + i, vc);
         for (; hits; hits &= hits - 1) found(i + static_cast<size_t>(__builtin_ctz(hits)));
     }
 #endif

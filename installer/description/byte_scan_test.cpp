@@ -52,6 +52,11 @@ TEST(ByteScanTest, SearchesAgreeWithByteByByteSearches) {
         for (size_t i = 0; i < t.size(); ++i)
             if (t[i] == '|') expected.push_back(i);
         EXPECT_EQ(expected, bars) << t;
+        std::vector<uint32_t> marks(t.size() + 1, 0xFFFFFFFF), expectedMarks;
+        marks.resize(FindEach(t, '$', '|', marks.data()));
+        for (size_t i = 0; i < t.size(); ++i)
+            if (t[i] == '$' || t[i] == '|') expectedMarks.push_back(static_cast<uint32_t>(i));
+        EXPECT_EQ(expectedMarks, marks) << t;
     }
 }
 

@@ -20,14 +20,14 @@ namespace {
 
 enum class Section { None, User, Release, AddRemove, Selectables, Pages, Registry, Files, Scripts };
 
-// Placeholders whose values are known only when the target folder and InstallFor are final;
-// the reader leaves them as written for the job.
-constexpr std::string_view kLateNames[] = {"TargetFolder",    "TargetHKEY",
-                                           "StartMenuFolder", "StartMenuProgramsFolder",
-                                           "DesktopFolder",   "StartupFolder"};
+inline bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 // Blanks are spaces and tabs. (find_first_not_of would search the set once per character.)
 inline std::string_view TrimView(std::string_view s) {
+    // Most texts have no blanks around them: two compares decide.
+    if (s.empty() || (!IsBlank(s.front()) && !IsBlank(s.back()))) return s;
     size_t b = 0, e = s.size();
     while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
@@ -38,22 +38,62 @@ std::string TrimBlanks(std::string_view s) {
     return std::string(TrimView(s));
 }
 
-// "|"-separated fields, each trimmed; `void` stands for an empty field. The fields point into
-// `value`; `fields` is reused from line to line.
-void SplitFields(std::string_view value, std::vector<std::string_view>* fields) {
-    fields->clear();
-    size_t start = 0;
-    // Built from pointer and length: a view returned and copied whole stalls on the stack.
-    auto add = [&](size_t end) {
-        std::string_view f = TrimView(value.substr(start, end - start));
-        fields->emplace_back(f.data(), f.size());
-    };
-    ForEachByte(value, '|', [&](size_t bar) {
-        add(bar);
-        start = bar + 1;
-    });
-    add(value.size());
-}
+// The "|"-separated fields of a value, each trimmed; `void` is left for the item to read.
+// The fields point into the value. Reused from line to line: the slots are sized once for the
+// longest value, so that splitting is a plain store per field.
+class FieldList {
+  public:
+    // Starts a new line's bars: up to `bytes` of them, added in order by AddBar.
+    void StartBars(size_t bytes) {
+        if (m_bars.size() < bytes) m_bars.resize(bytes);
+        m_barCount = 0;
+        m_barsKnown = true;
+    }
+    void AddBar(size_t at) { m_bars[m_barCount++] = static_cast<uint32_t>(at); }
+    // The line's bars are to be found by Split.
+    void ForgetBars() { m_barsKnown = false; }
+    // The bars added since StartBars are those of `text`.
+    void MarkBarsOf(std::string_view text) { m_marked = m_barsKnown ? text : std::string_view(); }
+
+    void Split(std::string_view value) {
+        // A value of n bytes has at most n + 1 fields.
+        if (m_slots.size() <= value.size()) m_slots.resize(value.size() + 1);
+        std::string_view* slot = m_slots.data();
+        const char* p = value.data();
+        size_t n = 0, start = 0;
+        auto add = [&](size_t bar) {
+            slot[n++] = TrimView(std::string_view(p + start, bar - start));
+            start = bar + 1;
+        };
+        const char* end = value.data() + value.size();
+        const char* markedEnd = m_marked.data() + m_marked.size();
+        if (end == markedEnd && value.data() >= m_marked.data()) {
+            // The value is the marked text or its end: the bars are known.
+            size_t skip = static_cast<size_t>(value.data() - m_marked.data());
+            for (size_t i = 0; i < m_barCount; ++i)
+                if (m_bars[i] >= skip) add(m_bars[i] - skip);
+        } else {
+            ForEachByte(value, '|', add);
+        }
+        add(value.size());
+        m_count = n;
+    }
+    size_t size() const { return m_count; }
+    std::string_view& operator[](size_t i) { return m_slots[i]; }
+    std::string_view operator[](size_t i) const { return m_slots[i]; }
+    const std::string_view* begin() const { return m_slots.data(); }
+    const std::string_view* end() const { return m_slots.data() + m_count; }
+    // Drops the fields from `count` on.
+    void Truncate(size_t count) { m_count = std::min(m_count, count); }
+
+  private:
+    std::vector<std::string_view> m_slots;
+    size_t m_count = 0;
+    std::vector<uint32_t> m_bars;
+    size_t m_barCount = 0;
+    bool m_barsKnown = false;
+    std::string_view m_marked;  // the text whose bars are known
+};
 
 // A text built piece by piece and reused from line to line; appending is inline.
 class LineBuffer {
@@ -78,6 +118,10 @@ void ClearVoid(std::string_view* f) {
 
 std::string Field(std::string_view f) {
     return NoCase(f, "void") ? std::string() : std::string(f);
+}
+
+bool IsEmptyField(std::string_view f) {
+    return f.empty() || NoCase(f, "void");
 }
 
 bool StartsTail(std::string_view f, bool registry) {
@@ -178,6 +222,7 @@ class ConfigReader {
         if (m_section == Section::Registry || m_section == Section::Files ||
             m_section == Section::Scripts)
             value = m_config.m_texts.Keep(value);
+        m_fields.MarkBarsOf(value);
         try {
             if (NoCase(key, "Selectable"))
                 SelectableLine(value);
@@ -247,30 +292,45 @@ class ConfigReader {
     }
 
     // The value with its placeholders replaced, as ExpandPlaceholders does; the result lives
-    // in `value` or in a buffer reused from line to line.
+    // in `value` or in a buffer reused from line to line. The same pass finds the bars of
+    // the result for m_fields.
     std::string_view Expand(std::string_view value) {
+        if (m_marks.size() < value.size()) m_marks.resize(value.size());
+        const size_t marks = FindEach(value, '$', '|', m_marks.data());
+        m_fields.StartBars(value.size() + 1);
         LineBuffer& out = m_expanded;
-        size_t pos = 0;  // where the text not yet copied to `out` starts
-        // Names hold no "$": each "$" of the value starts a name or stands alone.
-        ForEachByte(value, '$', [&](size_t dollar) {
-            size_t end = NameEnd(value, dollar + 1);
+        size_t pos = 0;    // where the text not yet copied to `out` starts
+        size_t shift = 0;  // how far the text from `pos` on moves in the result
+        bool barInValue = false;
+        for (size_t i = 0; i < marks; ++i) {
+            const size_t at = m_marks[i];
+            if (value[at] == '|') {
+                m_fields.AddBar(at + shift);
+                continue;
+            }
+            // Names hold no "$" or "|": each "$" of the value starts a name or stands alone.
+            size_t end = NameEnd(value, at + 1);
             std::string_view known;
             // Placeholders left as written are copied with the text around them.
-            if (end > dollar + 1 && Lookup(value.substr(dollar + 1, end - dollar - 1), &known)) {
+            if (end > at + 1 && Lookup(value.substr(at + 1, end - at - 1), &known)) {
                 if (pos == 0) out.Clear();
-                out.Append(value.substr(pos, dollar - pos));
+                out.Append(value.substr(pos, at - pos));
                 out.Append(known);
+                barInValue = barInValue || FindByte(known, '|') != std::string_view::npos;
                 pos = end;
+                shift = out.View().size() - end;
             }
-        });
+        }
         if (pos == 0) return value;  // nothing replaced
         out.Append(value.substr(pos));
+        // A bar inside a placeholder's value is found when the fields are split.
+        if (barInValue) m_fields.ForgetBars();
         return out.View();
     }
 
     // The value of a placeholder that is known while reading. Names are told apart by their
     // length first: this runs for every placeholder of every line.
-    bool Lookup(std::string_view name, std::string_view* value) {
+    inline bool Lookup(std::string_view name, std::string_view* value) {
         const ReleaseInfo& r = m_config.m_release;
         switch (name.size()) {
             case 7:
@@ -281,20 +341,33 @@ class ConfigReader {
             case 11:
                 if (NoCase(name, "ProcessName")) return Known(m_haveProcess, r.processName, value);
                 break;
-            default:
-                if (IsLateName(name)) return false;
+            // Names whose values are known only when the target folder and InstallFor are
+            // final: the reader leaves them as written for the job.
+            case 10:
+                if (NoCase(name, "TargetHKEY")) return false;
+                break;
+            case 12:
+                if (NoCase(name, "TargetFolder")) return false;
+                break;
+            case 13:
+                if (NoCase(name, "DesktopFolder") || NoCase(name, "StartupFolder")) return false;
+                break;
+            case 15:
+                if (NoCase(name, "StartMenuFolder")) return false;
+                break;
+            case 23:
+                if (NoCase(name, "StartMenuProgramsFolder")) return false;
                 break;
         }
+        return AskSystem(name, value);
+    }
+
+    // Other names come from the system; kept out of line, as they are rare.
+    __attribute__((noinline)) bool AskSystem(std::string_view name, std::string_view* value) {
         m_lookedUp.clear();
         if (!m_options.placeholders(std::string(name), &m_lookedUp)) return false;
         *value = m_lookedUp;
         return true;
-    }
-
-    static bool IsLateName(std::string_view name) {
-        for (std::string_view late : kLateNames)
-            if (name.size() == late.size() && NoCase(name, late)) return true;
-        return false;
     }
 
     static bool Known(bool have, const std::string& known, std::string_view* value) {
@@ -369,8 +442,8 @@ class ConfigReader {
         } else if (NoCase(key, "ApplicableSince")) {
             r.applicableSince = value;
         } else if (NoCase(key, "InstallFor")) {
-            std::vector<std::string_view>& f = m_fields;
-            SplitFields(value, &f);
+            FieldList& f = m_fields;
+            f.Split(value);
             m_fileInstallFor = NoCase(f[0], "allusers")    ? InstallFor::AllUsers
                                : NoCase(f[0], "onlyforme") ? InstallFor::OnlyForMe
                                                            : InstallFor::Unset;
@@ -408,8 +481,8 @@ class ConfigReader {
     void SelectablesLine(std::string_view key, std::string_view value) {
         std::string group = ToLower(std::string(key));
         if (group != "internal" && group != "wrapper") return;
-        std::vector<std::string_view>& f = m_fields;
-        SplitFields(value, &f);
+        FieldList& f = m_fields;
+        f.Split(value);
         Selectable s;
         s.group = group;
         s.id = Field(f[0]);
@@ -443,42 +516,43 @@ class ConfigReader {
     }
 
     // Splits the flag tail off `fields`: fields[0..positional) stay, the rest are flags.
-    static ItemFlags TakeFlags(std::vector<std::string_view>* fields, size_t maxPositional,
-                               bool registry) {
-        size_t tail = fields->size();
-        for (size_t i = 1; i < fields->size(); ++i) {
-            if (StartsTail((*fields)[i], registry)) {
+    static ItemFlags TakeFlags(FieldList& fields, size_t maxPositional, bool registry) {
+        size_t tail = fields.size();
+        for (size_t i = 1; i < fields.size(); ++i) {
+            if (StartsTail(fields[i], registry)) {
                 tail = i;
                 break;
             }
         }
         size_t positional = std::min(tail, maxPositional);
         ItemFlags flags;
-        for (size_t i = positional; i < fields->size(); ++i) {
-            std::string_view f = (*fields)[i];
+        for (size_t i = positional; i < fields.size(); ++i) {
+            std::string_view f = fields[i];
             if (NoCase(f, "obsolete")) {
                 flags.obsolete = true;
             } else if (registry && NoCase(f, "ignoreorder")) {
                 flags.ignoreOrder = true;
             } else if (NoCase(f, "validsince")) {
-                if (i + 1 >= fields->size() || Field((*fields)[i + 1]).empty())
+                if (i + 1 >= fields.size() || IsEmptyField(fields[i + 1]))
                     throw ItemError{"validsince without a version"};
-                flags.validSince = (*fields)[++i];
+                flags.validSince = fields[++i];
             }
             // Other words in the tail carry no meaning and are passed over.
         }
-        fields->resize(positional);
-        for (auto& f : *fields) ClearVoid(&f);
+        fields.Truncate(positional);
+        for (size_t i = 0; i < positional; ++i) ClearVoid(&fields[i]);
         return flags;
     }
 
     void RegistryLine(std::string_view value, std::string_view owner) {
-        std::vector<std::string_view>& f = m_fields;
-        SplitFields(value, &f);
-        RegistryItem item;
-        item.flags = TakeFlags(&f, 5, true);
+        FieldList& f = m_fields;
+        f.Split(value);
+        ItemFlags flags = TakeFlags(f, 5, true);
         if (f.size() < 2 || f[0].empty() || f[1].empty()) throw ItemError{"syntax error!"};
         if (!IsKnownRootName(f[0])) throw ItemError{"Unknown Registry key: " + std::string(f[0])};
+        // Built in place; a line in error ends the whole reading, item and all.
+        RegistryItem& item = m_config.m_registry.emplace_back();
+        item.flags = flags;
         RegistryEntry& key = item.key;
         key.root = f[0];
         key.keyPath = f[1];
@@ -489,7 +563,6 @@ class ConfigReader {
             if (f.size() >= 5) key.data = f[4];
         }
         item.selectable = owner;
-        m_config.m_registry.push_back(std::move(item));
     }
 
     void FileLine(std::string_view key, std::string_view value, std::string_view owner) {
@@ -508,9 +581,9 @@ class ConfigReader {
         } else {
             return;
         }
-        std::vector<std::string_view>& f = m_fields;
-        SplitFields(value, &f);
-        ItemFlags flags = TakeFlags(&f, 1 + extra, false);
+        FieldList& f = m_fields;
+        f.Split(value);
+        ItemFlags flags = TakeFlags(f, 1 + extra, false);
         if (f[0].empty()) throw ItemError{"syntax error!"};
         if (kind == FileKind::Link && (f.size() < 2 || f[1].empty()))
             throw ItemError{"syntax error!"};
@@ -552,11 +625,11 @@ class ConfigReader {
 
     void ScriptLine(std::string_view key, std::string_view value, std::string_view owner) {
         ScriptItem item;
-        std::vector<std::string_view>& f = m_fields;
-        SplitFields(value, &f);
+        FieldList& f = m_fields;
+        f.Split(value);
         if (NoCase(key, "Exec")) {
             item.kind = ScriptKind::Exec;
-            item.flags = TakeFlags(&f, 7, false);
+            item.flags = TakeFlags(f, 7, false);
             if (f.size() < 7 || f[0].empty()) throw ItemError{"syntax error!"};
             item.program = f[0];
             item.folder = f[1];
@@ -574,7 +647,7 @@ class ConfigReader {
                 throw ItemError{"Invalid time stamp: " + std::string(f[6])};
         } else if (NoCase(key, "LaunchApp")) {
             item.kind = ScriptKind::LaunchApp;
-            item.flags = TakeFlags(&f, 4, false);
+            item.flags = TakeFlags(f, 4, false);
             if (f[0].empty() || f.size() == 2 || f.size() == 3) throw ItemError{"syntax error!"};
             item.program = f[0];
             item.shortForm = f.size() == 1;
@@ -637,8 +710,9 @@ class ConfigReader {
 
     CInstallConfig& m_config;
     LineBuffer m_expanded;
-    std::string m_lookedUp;  // the last value from the placeholder lookup
-    std::vector<std::string_view> m_fields;
+    std::vector<uint32_t> m_marks;  // where the "$" and "|" of a value are
+    std::string m_lookedUp;         // the last value from the placeholder lookup
+    FieldList m_fields;
     std::string m_fileName;
     LoadOptions m_options;
     Section m_section = Section::None;

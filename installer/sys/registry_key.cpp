@@ -68,7 +68,8 @@ bool ResolveRootName(std::string_view name, InstallFor installFor, RegRoot* root
 
 bool IsKnownRootName(std::string_view name) {
     RegRoot root;
-    return FixedRoot(name, &root) || NoCase(name, kTargetHkeyName);
+    // Packages mostly name the root by $TargetHKEY: asked first.
+    return NoCase(name, kTargetHkeyName) || FixedRoot(name, &root);
 }
 
 std::string CanonicalRootName(std::string_view name) {
