@@ -264,39 +264,42 @@ TEST(DescriptionReaderTest, Placeholders) {
 // names move the bars, and a bar inside a value separates fields.
 TEST(DescriptionReaderTest, FieldsOfValuesWithPlaceholders) {
     const std::string company = "A much longer company name";
-    CInstallConfig c = Read(
-        "[Release]\n"
-        "Company=" +
-            company +
-            "\n"
-            "Product=\n"
-            "Version=HKLM|Key\n"
-            "ProcessName=REG_SZ\n"
-            "[Selectables]\n"
-            "internal=opt|Option|selected\n"
-            "[RegistryKeys]\n"
-            "reg=$Version|v$Product|$ProcessName| $Product$Company |obsolete\n"
-            "Selectable=opt|reg|HKCU|$Company\\$Product|n|REG_SZ|$Company|ignoreorder\n"
-            "reg=$TargetHKEY|$Unknown\n"
-            "[FileItems]\n"
-            "file=x$Product.dll|$Company\n"
-            "link=$Company.lnk|t$Product|$Company|$Product\n",
-        Options({{"Unknown", "a|b"}}));
-    const auto& reg = c.GetRegistryItems();
-    ASSERT_EQ(3u, reg.size());
-    EXPECT_EQ((RegistryEntry{"HKLM", "Key", "v", RegItemType::String, company}), reg[0].key);
-    EXPECT_TRUE(reg[0].flags.obsolete);
-    EXPECT_EQ((RegistryEntry{"HKCU", company + "\\", "n", RegItemType::String, company}),
-              reg[1].key);
-    EXPECT_TRUE(reg[1].flags.ignoreOrder);
-    EXPECT_EQ("opt", reg[1].selectable);
-    EXPECT_EQ((RegistryEntry{"$TargetHKEY", "a", "b", RegItemType::None, ""}), reg[2].key);
-    const auto& files = c.GetFileItems();
-    ASSERT_EQ(2u, files.size());
-    EXPECT_EQ("x.dll", files[0].path);
-    EXPECT_EQ(std::vector<std::string_view>{company}, files[0].fields);
-    EXPECT_EQ(company + ".lnk", files[1].path);
-    EXPECT_EQ((std::vector<std::string_view>{"t", company}), files[1].fields);
+    const std::string items =
+        "[Selectables]\n"
+        "internal=opt|Option|selected\n"
+        "[RegistryKeys]\n"
+        "reg=HKLM|$Product$Version|v$Product|$ProcessName| $Product$Company |obsolete\n"
+        "Selectable=opt|reg|HKCU|$Company\\$Product|n|REG_SZ|$Company|ignoreorder\n"
+        "reg=$TargetHKEY|$Unknown\n"
+        "[FileItems]\n"
+        "file=x$Product.dll|$Company\n"
+        "link=$Company.lnk|t$Product|$Company|$Product\n";
+    for (const std::string version : {"Key", "Key|w|REG_SZ|d|obsolete"}) {
+        SCOPED_TRACE(version);
+        CInstallConfig c = Read("[Release]\nCompany=" + company + "\nProduct=\nVersion=" + version +
+                                    "\nProcessName=REG_SZ\n" + items,
+                                Options({{"Unknown", "a|b"}}));
+        const auto& reg = c.GetRegistryItems();
+        ASSERT_EQ(3u, reg.size());
+        if (version == "Key") {
+            EXPECT_EQ((RegistryEntry{"HKLM", "Key", "v", RegItemType::String, company}),
+                      reg[0].key);
+        } else {
+            EXPECT_EQ((RegistryEntry{"HKLM", "Key", "w", RegItemType::String, "d"}), reg[0].key);
+        }
+        EXPECT_TRUE(reg[0].flags.obsolete);
+        EXPECT_EQ((RegistryEntry{"HKCU", company + "\\", "n", RegItemType::String, company}),
+                  reg[1].key);
+        EXPECT_TRUE(reg[1].flags.ignoreOrder);
+        EXPECT_EQ("opt", reg[1].selectable);
+        EXPECT_EQ((RegistryEntry{"$TargetHKEY", "a", "b", RegItemType::None, ""}), reg[2].key);
+        const auto& files = c.GetFileItems();
+        ASSERT_EQ(2u, files.size());
+        EXPECT_EQ("x.dll", files[0].path);
+        EXPECT_EQ(std::vector<std::string_view>{company}, files[0].fields);
+        EXPECT_EQ(company + ".lnk", files[1].path);
+        EXPECT_EQ((std::vector<std::string_view>{"t", company}), files[1].fields);
+    }
 }
 
 TEST(DescriptionReaderTest, CommandLineAdditions) {

@@ -297,11 +297,11 @@ class ConfigReader {
     std::string_view Expand(std::string_view value) {
         if (m_marks.size() < value.size()) m_marks.resize(value.size());
         const size_t marks = FindEach(value, '$', '|', m_marks.data());
+        m_barInValue = m_barInRelease;
         m_fields.StartBars(value.size() + 1);
         LineBuffer& out = m_expanded;
         size_t pos = 0;    // where the text not yet copied to `out` starts
         size_t shift = 0;  // how far the text from `pos` on moves in the result
-        bool barInValue = false;
         for (size_t i = 0; i < marks; ++i) {
             const size_t at = m_marks[i];
             if (value[at] == '|') {
@@ -316,7 +316,6 @@ class ConfigReader {
                 if (pos == 0) out.Clear();
                 out.Append(value.substr(pos, at - pos));
                 out.Append(known);
-                barInValue = barInValue || FindByte(known, '|') != std::string_view::npos;
                 pos = end;
                 shift = out.View().size() - end;
             }
@@ -324,7 +323,7 @@ class ConfigReader {
         if (pos == 0) return value;  // nothing replaced
         out.Append(value.substr(pos));
         // A bar inside a placeholder's value is found when the fields are split.
-        if (barInValue) m_fields.ForgetBars();
+        if (m_barInValue) m_fields.ForgetBars();
         return out.View();
     }
 
@@ -367,6 +366,7 @@ class ConfigReader {
         m_lookedUp.clear();
         if (!m_options.placeholders(std::string(name), &m_lookedUp)) return false;
         *value = m_lookedUp;
+        m_barInValue = m_barInValue || FindByte(m_lookedUp, '|') != std::string_view::npos;
         return true;
     }
 
@@ -423,22 +423,25 @@ class ConfigReader {
         }
     }
 
+    // A release value that placeholders stand for.
+    void Remember(std::string* slot, bool* have, std::string_view value) {
+        *slot = value;
+        *have = true;
+        m_barInRelease = m_barInRelease || FindByte(value, '|') != std::string_view::npos;
+    }
+
     void ReleaseLine(std::string_view key, std::string_view value) {
         ReleaseInfo& r = m_config.m_release;
         if (NoCase(key, "PackageType")) {
             r.packageType = value;
         } else if (NoCase(key, "Company")) {
-            r.company = value;
-            m_haveCompany = true;
+            Remember(&r.company, &m_haveCompany, value);
         } else if (NoCase(key, "Product")) {
-            r.product = value;
-            m_haveProduct = true;
+            Remember(&r.product, &m_haveProduct, value);
         } else if (NoCase(key, "ProcessName")) {
-            r.processName = value;
-            m_haveProcess = true;
+            Remember(&r.processName, &m_haveProcess, value);
         } else if (NoCase(key, "Version")) {
-            r.version = value;
-            m_haveVersion = true;
+            Remember(&r.version, &m_haveVersion, value);
         } else if (NoCase(key, "ApplicableSince")) {
             r.applicableSince = value;
         } else if (NoCase(key, "InstallFor")) {
@@ -717,6 +720,8 @@ class ConfigReader {
     LoadOptions m_options;
     Section m_section = Section::None;
     bool m_haveCompany = false, m_haveProduct = false, m_haveProcess = false, m_haveVersion = false;
+    bool m_barInRelease = false;  // a release value that placeholders stand for holds a "|"
+    bool m_barInValue = false;    // so may the value being expanded
     InstallFor m_fileInstallFor = InstallFor::Unset;
     bool m_filePrompt = false;
     std::unordered_map<std::string, size_t> m_selectableIds;
