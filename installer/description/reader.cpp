@@ -329,7 +329,7 @@ class ConfigReader {
 
     // The value of a placeholder that is known while reading. Names are told apart by their
     // length first: this runs for every placeholder of every line.
-    inline bool Lookup(std::string_view name, std::string_view* value) {
+    __attribute__((always_inline)) bool Lookup(std::string_view name, std::string_view* value) {
         const ReleaseInfo& r = m_config.m_release;
         switch (name.size()) {
             case 7:
