@@ -520,6 +520,11 @@ class ConfigReader {
 
     // Splits the flag tail off `fields`: fields[0..positional) stay, the rest are flags.
     static ItemFlags TakeFlags(FieldList& fields, size_t maxPositional, bool registry) {
+        // Flags follow the first field: most file items have that field only.
+        if (fields.size() == 1) {
+            ClearVoid(&fields[0]);
+            return ItemFlags();
+        }
         size_t tail = fields.size();
         for (size_t i = 1; i < fields.size(); ++i) {
             if (StartsTail(fields[i], registry)) {
