@@ -190,6 +190,16 @@ TEST(DescriptionReaderTest, OverlongLinesAndNulBytesAreRefused) {
     EXPECT_EQ(kMaxLineBytes - 8, Read(ok).GetRelease().product.size());
     std::string tooLong = "[Release]\nVersion=1\nProduct=" + std::string(kMaxLineBytes - 7, 'x');
     EXPECT_THAT(ErrorOf(tooLong), HasSubstr("Line is too long in file: setup.cfg:3"));
+    // Placeholders may not make a line longer than the file may hold: a value that names
+    // itself would otherwise double with every line.
+    const std::string half(495, 'x');  // twice that and "Product=" is 998 bytes
+    EXPECT_EQ(2 * half.size(), Read("[Release]\nCompany=" + half + "\nProduct=$Company$Company\n")
+                                   .GetRelease()
+                                   .product.size());
+    EXPECT_THAT(
+        ErrorOf("[Release]\nVersion=1\nCompany=" + half + "\nCompany=$Company$Company$Company\n"),
+        HasSubstr("Line is too long once its placeholders are replaced in file: "
+                  "setup.cfg:4"));
     EXPECT_EQ("Config file is corrupt! \n\nLine holds a NUL byte in file: setup.cfg:2\n",
               ErrorOf(std::string("[Release]\nProduct=a\0b\n", 21)));
 }

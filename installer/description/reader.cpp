@@ -218,6 +218,13 @@ class ConfigReader {
                        m_fileName.c_str(), lineNo));
         std::string_view key = TrimView(line.substr(0, eq));
         std::string_view value = Expand(line.substr(eq + 1));
+        // A value that names itself grows with every line that sets it: its line is held to
+        // the same limit as a line of the file (it could not be written back otherwise).
+        if (eq + 1 + value.size() > kMaxLineBytes)
+            throw CConfigException(Format(
+                "Config file is corrupt! \n\nLine is too long once its placeholders are replaced "
+                "in file: %s:%d\n\nLines of %u bytes and more are not supported.\n",
+                m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
         // Items keep views of their texts: store the value once, the fields point into it.
         if (m_section == Section::Registry || m_section == Section::Files ||
             m_section == Section::Scripts)
