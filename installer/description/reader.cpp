@@ -38,8 +38,8 @@ std::string TrimBlanks(std::string_view s) {
     return std::string(TrimView(s));
 }
 
-// The "|"-separated fields of a value, each trimmed; `void` is left for the item to read.
-// The fields point into the value. Reused from line to line: the slots are sized once for the
+// The "|"-separated fields of a value, each trimmed; `void` stands for an empty field. The
+// fields point into the value. Reused from line to line: the slots are sized once for the
 // longest value, so that splitting is a plain store per field.
 class FieldList {
   public:
@@ -61,8 +61,13 @@ class FieldList {
         std::string_view* slot = m_slots.data();
         const char* p = value.data();
         size_t n = 0, start = 0;
+        m_flagFrom = 0;
         auto add = [&](size_t bar) {
-            slot[n++] = TrimView(std::string_view(p + start, bar - start));
+            std::string_view f = TrimView(std::string_view(p + start, bar - start));
+            if (f.size() == 4 && NoCase(f, "void")) f = std::string_view();
+            // Flag words are eight to eleven bytes long and follow the first field.
+            if (f.size() - 8 <= 3 && m_flagFrom == 0) m_flagFrom = n;
+            slot[n++] = f;
             start = bar + 1;
         };
         const char* end = value.data() + value.size();
@@ -85,10 +90,13 @@ class FieldList {
     const std::string_view* end() const { return m_slots.data() + m_count; }
     // Drops the fields from `count` on.
     void Truncate(size_t count) { m_count = std::min(m_count, count); }
+    // The first field after the first one that is as long as a flag word, or size().
+    size_t FlagsFrom() const { return m_flagFrom == 0 ? m_count : m_flagFrom; }
 
   private:
     std::vector<std::string_view> m_slots;
     size_t m_count = 0;
+    size_t m_flagFrom = 0;
     std::vector<uint32_t> m_bars;
     size_t m_barCount = 0;
     bool m_barsKnown = false;
@@ -111,18 +119,6 @@ class LineBuffer {
     std::vector<char> m_bytes = std::vector<char>(1024);
     size_t m_size = 0;
 };
-
-void ClearVoid(std::string_view* f) {
-    if (NoCase(*f, "void")) *f = std::string_view();
-}
-
-std::string Field(std::string_view f) {
-    return NoCase(f, "void") ? std::string() : std::string(f);
-}
-
-bool IsEmptyField(std::string_view f) {
-    return f.empty() || NoCase(f, "void");
-}
 
 bool StartsTail(std::string_view f, bool registry) {
     switch (f.size()) {
@@ -495,8 +491,8 @@ class ConfigReader {
         f.Split(value);
         Selectable s;
         s.group = group;
-        s.id = Field(f[0]);
-        s.title = f.size() > 1 ? Field(f[1]) : std::string();
+        s.id = f[0];
+        s.title = f.size() > 1 ? f[1] : std::string_view();
         if (s.id.empty() || s.title.empty()) return;
         s.selected = f.size() > 2 && NoCase(f[2], "selected");
         m_selectableIds.emplace(ToLower(s.id), m_config.m_selectables.size());
@@ -527,13 +523,8 @@ class ConfigReader {
 
     // Splits the flag tail off `fields`: fields[0..positional) stay, the rest are flags.
     static ItemFlags TakeFlags(FieldList& fields, size_t maxPositional, bool registry) {
-        // Flags follow the first field: most file items have that field only.
-        if (fields.size() == 1) {
-            ClearVoid(&fields[0]);
-            return ItemFlags();
-        }
         size_t tail = fields.size();
-        for (size_t i = 1; i < fields.size(); ++i) {
+        for (size_t i = fields.FlagsFrom(); i < fields.size(); ++i) {
             if (StartsTail(fields[i], registry)) {
                 tail = i;
                 break;
@@ -548,14 +539,13 @@ class ConfigReader {
             } else if (registry && NoCase(f, "ignoreorder")) {
                 flags.ignoreOrder = true;
             } else if (NoCase(f, "validsince")) {
-                if (i + 1 >= fields.size() || IsEmptyField(fields[i + 1]))
+                if (i + 1 >= fields.size() || fields[i + 1].empty())
                     throw ItemError{"validsince without a version"};
                 flags.validSince = fields[++i];
             }
             // Other words in the tail carry no meaning and are passed over.
         }
         fields.Truncate(positional);
-        for (size_t i = 0; i < positional; ++i) ClearVoid(&fields[i]);
         return flags;
     }
 
