@@ -20,14 +20,13 @@ namespace {
 
 enum class Section { None, User, Release, AddRemove, Selectables, Pages, Registry, Files, Scripts };
 
-inline bool IsBlank(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // Blanks are spaces and tabs. (find_first_not_of would search the set once per character.)
 inline std::string_view TrimView(std::string_view s) {
-    // Most texts have no blanks around them: two compares decide.
-    if (s.empty() || (!IsBlank(s.front()) && !IsBlank(s.back()))) return s;
+    // Most texts have no blanks around them: one compare per end decides (blanks and control
+    // characters are the bytes up to the space).
+    if (s.empty() ||
+        (static_cast<unsigned char>(s.front()) > ' ' && static_cast<unsigned char>(s.back()) > ' '))
+        return s;
     size_t b = 0, e = s.size();
     while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t')) --e;
@@ -131,6 +130,12 @@ bool StartsTail(std::string_view f, bool registry) {
         default:
             return false;
     }
+}
+
+// Selectable ids are told apart without regard to case.
+void LowerInto(std::string_view text, std::string* out) {
+    out->assign(text.data(), text.size());
+    for (char& c : *out) c = AsciiLower(c);
 }
 
 // Item-level format error, turned into a CConfigException with file and line by the reader.
@@ -390,7 +395,8 @@ class ConfigReader {
         std::string_view rest = value.substr(bar2 + 1);
         if (id.empty() || key.empty() || TrimView(rest).empty()) return;
         if (NoCase(key, "Selectable")) return;
-        auto it = m_selectableIds.find(ToLower(std::string(id)));
+        LowerInto(id, &m_idKey);
+        auto it = m_selectableIds.find(m_idKey);
         if (it == m_selectableIds.end()) return;
         KeyLine(key, rest, id);
     }
@@ -495,7 +501,8 @@ class ConfigReader {
         s.title = f.size() > 1 ? f[1] : std::string_view();
         if (s.id.empty() || s.title.empty()) return;
         s.selected = f.size() > 2 && NoCase(f[2], "selected");
-        m_selectableIds.emplace(ToLower(s.id), m_config.m_selectables.size());
+        LowerInto(s.id, &m_idKey);
+        m_selectableIds.emplace(m_idKey, m_config.m_selectables.size());
         m_config.m_selectables.push_back(std::move(s));
     }
 
@@ -726,7 +733,8 @@ class ConfigReader {
     bool m_barInValue = false;    // so may the value being expanded
     InstallFor m_fileInstallFor = InstallFor::Unset;
     bool m_filePrompt = false;
-    std::unordered_map<std::string, size_t> m_selectableIds;
+    std::unordered_map<std::string, size_t> m_selectableIds;  // by lower-case id
+    std::string m_idKey;
     std::unordered_map<std::string, size_t> m_pageIndex;
 };
 
