@@ -74,8 +74,9 @@ class FieldList {
         if (end == markedEnd && value.data() >= m_marked.data()) {
             // The value is the marked text or its end: the bars are known.
             size_t skip = static_cast<size_t>(value.data() - m_marked.data());
-            for (size_t i = 0; i < m_barCount; ++i)
-                if (m_bars[i] >= skip) add(m_bars[i] - skip);
+            size_t i = 0;
+            while (i < m_barCount && m_bars[i] < skip) ++i;
+            for (; i < m_barCount; ++i) add(m_bars[i] - skip);
         } else {
             ForEachByte(value, '|', add);
         }
@@ -625,10 +626,12 @@ class ConfigReader {
     static bool ParseStamp(std::string_view text, uint64_t* stamp) {
         if (text.empty() || text.size() > 20) return false;
         uint64_t v = 0;
-        for (char c : text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            char c = text[i];
             if (c < '0' || c > '9') return false;
             uint64_t digit = static_cast<uint64_t>(c - '0');
-            if (v > (UINT64_MAX - digit) / 10) return false;
+            // Nineteen digits always fit; only the twentieth can overflow.
+            if (i == 19 && v > (UINT64_MAX - digit) / 10) return false;
             v = v * 10 + digit;
         }
         *stamp = v;
