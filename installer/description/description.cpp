@@ -5,6 +5,7 @@
 #include "installer/sys/file_util.h"
 #include "installer/sys/system_info.h"
 #include "installer/sys/text_util.h"
+#include "platform/codepage.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
@@ -19,6 +20,12 @@ bool IsNameChar(char c) {
 }
 
 }  // namespace
+
+bool FitsOnALine(std::string_view utf8) {
+    if (utf8.size() <= kMaxLineBytes) return true;
+    std::string ansi;
+    return Utf8ToAnsi(std::string(utf8), &ansi) && ansi.size() <= kMaxLineBytes;
+}
 
 const char* FileKindName(FileKind kind) {
     switch (kind) {

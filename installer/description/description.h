@@ -17,6 +17,9 @@ namespace corv::inst {
 
 // The longest line the reader takes, without its line end.
 constexpr size_t kMaxLineBytes = 999;
+// Whether a line of UTF-8 text fits within that limit as the file holds it: in the system's
+// code page, where it may take fewer bytes.
+bool FitsOnALine(std::string_view utf8);
 
 // The texts of registry, file and script items are views into the description's TextStore:
 // an item is valid as long as the description it came from, or a copy of it, lives. Texts set

@@ -659,6 +659,21 @@ TEST_F(DescriptionFileTest, FileTextIsInTheSystemCodePage) {
         EXPECT_THAT(e.Message(),
                     HasSubstr("cannot hold the text of the line: Company=\xE4\xB8\xAD"));
     }
+    // The line limit counts the file's bytes: 600 characters of two UTF-8 bytes each are a
+    // 608-byte line in the file, written and read back.
+    std::string longLine = "[Release]\r\nVersion=1\r\nProduct=" + std::string(600, '\xFC') + "\r\n";
+    ASSERT_EQ(kOk, WriteFileBytes(path, longLine));
+    c.Load(path, Options());
+    EXPECT_EQ(1200u, c.GetRelease().product.size());
+    c.GetRelease().company = "$Product";  // taken as written: placeholders are not replaced on save
+    c.Save(path);
+    CInstallConfig back;
+    back.Load(path, Options());
+    EXPECT_EQ(c.GetRelease().product, back.GetRelease().product);
+    // Replaced placeholders are held to the same measure.
+    ASSERT_EQ(kOk, WriteFileBytes(path, longLine + "Company=$Product\r\n"));
+    back.Load(path, Options());
+    EXPECT_EQ(back.GetRelease().product, back.GetRelease().company);
 #endif
 }
 

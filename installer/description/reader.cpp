@@ -219,10 +219,12 @@ class ConfigReader {
                 Format("Config file is corrupt! \n\nRelease info is missing in file: %s:%d \n",
                        m_fileName.c_str(), lineNo));
         std::string_view key = TrimView(line.substr(0, eq));
-        std::string_view value = Expand(line.substr(eq + 1));
+        const std::string_view written = line.substr(eq + 1);
+        std::string_view value = Expand(written);
         // A value that names itself grows with every line that sets it: its line is held to
         // the same limit as a line of the file (it could not be written back otherwise).
-        if (eq + 1 + value.size() > kMaxLineBytes)
+        if (value.data() != written.data() && eq + 1 + value.size() > kMaxLineBytes &&
+            !FitsOnALine(std::string(line.substr(0, eq + 1)).append(value)))
             throw CConfigException(Format(
                 "Config file is corrupt! \n\nLine is too long once its placeholders are replaced "
                 "in file: %s:%d\n\nLines of %u bytes and more are not supported.\n",

@@ -131,7 +131,7 @@ void ScriptFields(std::string* out, const ScriptItem& s) {
 class Writer {
   public:
     void Line(std::string_view text) {
-        if (text.size() > kMaxLineBytes)
+        if (!FitsOnALine(text))
             throw Unwritable{
                 Format("a line is longer than %u bytes: ", static_cast<unsigned>(kMaxLineBytes)) +
                 std::string(text.substr(0, 60)) + "..."};
