@@ -171,11 +171,7 @@ class ConfigReader {
             // The line ends at the first CR or LF.
             size_t end = static_cast<size_t>(FindLineBreak(data + pos, data + size) - data);
             ++lineNo;
-            if (end - pos > kMaxLineBytes)
-                throw CConfigException(Format(
-                    "Config file is corrupt! \n\nLine is too long in file: %s:%d\n\nLines of %u "
-                    "bytes and more are not supported.\n",
-                    m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
+            if (end - pos > kMaxLineBytes) throw LineTooLong("", lineNo);
             // A NUL would cut the text short in every system call that gets it.
             if (hasNul && std::memchr(data + pos, '\0', end - pos))
                 throw CConfigException(
@@ -202,6 +198,13 @@ class ConfigReader {
     }
 
   private:
+    CConfigException LineTooLong(const char* when, int lineNo) const {
+        return CConfigException(Format(
+            "Config file is corrupt! \n\nLine is too long%s in file: %s:%d\n\nLines of %u bytes "
+            "and more are not supported.\n",
+            when, m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
+    }
+
     void Line(std::string_view line, int lineNo) {
         if (line.empty() || line[0] == ';') return;
         if (line[0] == '[' && line.back() == ']' && line.size() >= 2) {
@@ -225,10 +228,7 @@ class ConfigReader {
         // the same limit as a line of the file (it could not be written back otherwise).
         if (value.data() != written.data() && eq + 1 + value.size() > kMaxLineBytes &&
             !FitsOnALine(std::string(line.substr(0, eq + 1)).append(value)))
-            throw CConfigException(Format(
-                "Config file is corrupt! \n\nLine is too long once its placeholders are replaced "
-                "in file: %s:%d\n\nLines of %u bytes and more are not supported.\n",
-                m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
+            throw LineTooLong(" once its placeholders are replaced", lineNo);
         // Items keep views of their texts: store the value once, the fields point into it.
         if (m_section == Section::Registry || m_section == Section::Files ||
             m_section == Section::Scripts)
