@@ -97,8 +97,10 @@ inline size_t FindByte(std::string_view text, char c, size_t from = 0) {
 }
 
 // Writes the position of each `a` and `b` in `text` to `at`, in order, and returns their
-// number; `at` has room for text.size() positions.
-inline size_t FindEach(std::string_view text, char a, char b, uint32_t* at) {
+// number; `at` has room for text.size() positions. The text lies in a buffer that starts at
+// `floor`: its last bytes are compared as one block that ends with the text and may start
+// before it, rather than one by one.
+inline size_t FindEach(std::string_view text, char a, char b, uint32_t* at, const char* floor) {
     const char* p = text.data();
     size_t i = 0, n = 0;
 #ifdef CORV_SSE2_BYTE_SCAN
@@ -107,6 +109,15 @@ inline size_t FindEach(std::string_view text, char a, char b, uint32_t* at) {
         for (unsigned hits = Matches(p + i, va, vb); hits; hits &= hits - 1)
             at[n++] = static_cast<uint32_t>(i + static_cast<size_t>(__builtin_ctz(hits)));
     }
+    if (i < text.size() && static_cast<size_t>(p - floor) + text.size() >= 16) {
+        // The block's first 16 - (text.size() - i) bytes were compared already.
+        for (unsigned hits = Matches(p + text.size() - 16, va, vb) >> (16 - (text.size() - i));
+             hits; hits &= hits - 1)
+            at[n++] = static_cast<uint32_t>(i + static_cast<size_t>(__builtin_ctz(hits)));
+        return n;
+    }
+#else
+    (void)floor;
 #endif
     for (; i < text.size(); ++i)
         if (p[i] == a || p[i] == b) at[n++] = static_cast<uint32_t>(i);

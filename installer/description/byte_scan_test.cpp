@@ -52,11 +52,18 @@ TEST(ByteScanTest, SearchesAgreeWithByteByByteSearches) {
         for (size_t i = 0; i < t.size(); ++i)
             if (t[i] == '|') expected.push_back(i);
         EXPECT_EQ(expected, bars) << t;
-        std::vector<uint32_t> marks(t.size() + 1, 0xFFFFFFFF), expectedMarks;
-        marks.resize(FindEach(t, '$', '|', marks.data()));
+        std::vector<uint32_t> expectedMarks;
         for (size_t i = 0; i < t.size(); ++i)
             if (t[i] == '$' || t[i] == '|') expectedMarks.push_back(static_cast<uint32_t>(i));
-        EXPECT_EQ(expectedMarks, marks) << t;
+        // The text at its buffer's start, and after sixteen marks that its last block, read
+        // from before the text, must not report.
+        const std::string padded = std::string(16, '$') + t;
+        for (std::string_view text : {std::string_view(t), std::string_view(padded).substr(16)}) {
+            const char* floor = text.data() == t.data() ? t.data() : padded.data();
+            std::vector<uint32_t> marks(t.size() + 1, 0xFFFFFFFF);
+            marks.resize(FindEach(text, '$', '|', marks.data(), floor));
+            EXPECT_EQ(expectedMarks, marks) << t;
+        }
     }
 }
 

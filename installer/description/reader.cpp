@@ -37,6 +37,11 @@ std::string TrimBlanks(std::string_view s) {
     return std::string(TrimView(s));
 }
 
+// Whether a field is as long as a flag word: 8, 10 or 11 bytes.
+inline bool IsFlagLength(size_t size) {
+    return size < 12 && ((1u << size) & ((1u << 8) | (1u << 10) | (1u << 11))) != 0;
+}
+
 // The "|"-separated fields of a value, each trimmed; `void` stands for an empty field. The
 // fields point into the value. Reused from line to line: the slots are sized once for the
 // longest value, so that splitting is a plain store per field.
@@ -64,8 +69,8 @@ class FieldList {
         auto add = [&](size_t bar) {
             std::string_view f = TrimView(std::string_view(p + start, bar - start));
             if (f.size() == 4 && NoCase(f, "void")) f = std::string_view();
-            // Flag words are eight to eleven bytes long and follow the first field.
-            if (f.size() - 8 <= 3 && m_flagFrom == 0) m_flagFrom = n;
+            // Flag words ("obsolete", "validsince", "ignoreorder") follow the first field.
+            if (IsFlagLength(f.size()) && m_flagFrom == 0) m_flagFrom = n;
             slot[n++] = f;
             start = bar + 1;
         };
@@ -179,11 +184,11 @@ class ConfigReader {
                            m_fileName.c_str(), lineNo));
             std::string_view line(data + pos, end - pos);
             if (ascii || IsAscii(std::string_view(data + pos, end - pos))) {
-                Line(line, lineNo);
+                Line(line, lineNo, data);
             } else {
                 // The file is in the system's code page; the program works in UTF-8.
                 converted = AnsiToUtf8(std::string(line));
-                Line(converted, lineNo);
+                Line(converted, lineNo, converted.data());
             }
             // CR, LF and CR LF each end one line.
             pos = end;
@@ -205,7 +210,8 @@ class ConfigReader {
             when, m_fileName.c_str(), lineNo, static_cast<unsigned>(kMaxLineBytes + 1)));
     }
 
-    void Line(std::string_view line, int lineNo) {
+    // `floor`: the start of the buffer that holds the line.
+    void Line(std::string_view line, int lineNo, const char* floor) {
         if (line.empty() || line[0] == ';') return;
         if (line[0] == '[' && line.back() == ']' && line.size() >= 2) {
             Header(line);
@@ -223,7 +229,7 @@ class ConfigReader {
                        m_fileName.c_str(), lineNo));
         std::string_view key = TrimView(line.substr(0, eq));
         const std::string_view written = line.substr(eq + 1);
-        std::string_view value = Expand(written);
+        std::string_view value = Expand(written, floor);
         // A value that names itself grows with every line that sets it: its line is held to
         // the same limit as a line of the file (it could not be written back otherwise).
         if (value.data() != written.data() && eq + 1 + value.size() > kMaxLineBytes &&
@@ -305,9 +311,9 @@ class ConfigReader {
     // The value with its placeholders replaced, as ExpandPlaceholders does; the result lives
     // in `value` or in a buffer reused from line to line. The same pass finds the bars of
     // the result for m_fields.
-    std::string_view Expand(std::string_view value) {
+    std::string_view Expand(std::string_view value, const char* floor) {
         if (m_marks.size() < value.size()) m_marks.resize(value.size());
-        const size_t marks = FindEach(value, '$', '|', m_marks.data());
+        const size_t marks = FindEach(value, '$', '|', m_marks.data(), floor);
         m_barInValue = m_barInRelease;
         m_fields.StartBars(value.size() + 1);
         LineBuffer& out = m_expanded;
