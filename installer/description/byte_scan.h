@@ -50,7 +50,7 @@ inline void CopyBytes(char* to, const char* from, size_t n) {
 inline const char* FindEither(const char* p, const char* end, char a, char b) {
 #ifdef CORV_SSE2_BYTE_SCAN
     const __m128i va = _mm_set1_epi8(a), vb = _mm_set1_epi8(b);
-    for (; end - p >= 16; p += 16) {
+    for (size_t blocks = static_cast<size_t>(end - p) / 16; blocks > 0; --blocks, p += 16) {
         unsigned hits = Matches(p, va, vb);
         if (hits) return p + __builtin_ctz(hits);
     }
@@ -58,6 +58,42 @@ inline const char* FindEither(const char* p, const char* end, char a, char b) {
     for (; p < end; ++p)
         if (*p == a || *p == b) return p;
     return end;
+}
+
+// What a text holds that the reader must treat with care: bytes outside ASCII, and NUL.
+struct ByteKinds {
+    bool nonAscii = false;
+    bool nul = false;
+};
+
+// One pass over a whole text, sixty-four bytes a round.
+inline ByteKinds KindsOf(std::string_view text) {
+    const char* p = text.data();
+    size_t i = 0;
+    ByteKinds kinds;
+#ifdef CORV_SSE2_BYTE_SCAN
+    // The highest bit of any byte, and the lowest byte value, gathered over the blocks.
+    __m128i any = _mm_setzero_si128(), least = _mm_set1_epi8(-1);
+    auto gather = [&](size_t at) {
+        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
+        any = _mm_or_si128(any, b);
+        least = _mm_min_epu8(least, b);
+    };
+    for (; i + 64 <= text.size(); i += 64) {
+        gather(i);
+        gather(i + 16);
+        gather(i + 32);
+        gather(i + 48);
+    }
+    for (; i + 16 <= text.size(); i += 16) gather(i);
+    kinds.nonAscii = _mm_movemask_epi8(any) != 0;
+    kinds.nul = _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
+#endif
+    for (; i < text.size(); ++i) {
+        kinds.nonAscii |= static_cast<unsigned char>(p[i]) >= 0x80;
+        kinds.nul |= p[i] == '\0';
+    }
+    return kinds;
 }
 
 // True when no byte of `text` is outside ASCII.

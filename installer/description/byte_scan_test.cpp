@@ -13,7 +13,7 @@ namespace {
 // block boundaries, compared against a byte-by-byte reference.
 std::vector<std::string> Texts() {
     std::mt19937 random(7);
-    const std::string alphabet = "ab_Z9$|=\r\n \xC4\x80";
+    const std::string alphabet("ab_Z9$|=\r\n \xC4\x80\0", 14);
     std::vector<std::string> texts;
     for (size_t size = 0; size <= 70; ++size)
         for (int variant = 0; variant < 6; ++variant) {
@@ -47,6 +47,11 @@ TEST(ByteScanTest, SearchesAgreeWithByteByByteSearches) {
             }
         }
         EXPECT_EQ(t.find_first_of("\xC4\x80") == std::string::npos, IsAscii(t)) << t;
+        // Texts of several 64-byte rounds, with the odd byte at each place.
+        for (const std::string& longer : {t + t + t, t + t + t + t + t}) {
+            EXPECT_EQ(!IsAscii(longer), KindsOf(longer).nonAscii) << longer;
+            EXPECT_EQ(longer.find('\0') != std::string::npos, KindsOf(longer).nul) << longer;
+        }
         std::vector<size_t> bars, expected;
         ForEachByte(t, '|', [&](size_t i) { bars.push_back(i); });
         for (size_t i = 0; i < t.size(); ++i)

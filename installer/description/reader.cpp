@@ -170,8 +170,8 @@ class ConfigReader {
         const char* const data = content.data();
         std::string converted;
         // Most files are plain ASCII without NUL bytes: checked once for the whole text.
-        const bool ascii = IsAscii(content);
-        const bool hasNul = std::memchr(data, '\0', size) != nullptr;
+        const ByteKinds kinds = KindsOf(content);
+        const bool ascii = !kinds.nonAscii, hasNul = kinds.nul;
         while (pos < size) {
             // The line ends at the first CR or LF.
             size_t end = static_cast<size_t>(FindLineBreak(data + pos, data + size) - data);
