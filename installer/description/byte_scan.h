@@ -60,40 +60,71 @@ inline const char* FindEither(const char* p, const char* end, char a, char b) {
     return end;
 }
 
-// What a text holds that the reader must treat with care: bytes outside ASCII, and NUL.
-struct ByteKinds {
-    bool nonAscii = false;
-    bool nul = false;
+// What one pass over a whole text finds.
+struct TextSurvey {
+    bool nonAscii = false;  // a byte outside ASCII
+    bool nul = false;       // a NUL byte
+    size_t lineFeeds = 0;   // LF bytes
 };
 
-// One pass over a whole text, sixty-four bytes a round.
-inline ByteKinds KindsOf(std::string_view text) {
+// One pass over a whole text, sixty-four bytes a round: a text of megabytes is read from
+// memory once for all of these. Calls atOpen(i, lineFeedsBefore) for each "[" at i that starts
+// a line (the text's first byte, or one after CR or LF), in order.
+template <typename AtOpen>
+inline TextSurvey SurveyText(std::string_view text, AtOpen atOpen) {
     const char* p = text.data();
+    const size_t size = text.size();
+    TextSurvey survey;
     size_t i = 0;
-    ByteKinds kinds;
+    auto startsLine = [&](size_t at) { return at == 0 || p[at - 1] == '\n' || p[at - 1] == '\r'; };
 #ifdef CORV_SSE2_BYTE_SCAN
-    // The highest bit of any byte, and the lowest byte value, gathered over the blocks.
-    __m128i any = _mm_setzero_si128(), least = _mm_set1_epi8(-1);
-    auto gather = [&](size_t at) {
-        __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
-        any = _mm_or_si128(any, b);
-        least = _mm_min_epu8(least, b);
+    const __m128i zero = _mm_setzero_si128(), lf = _mm_set1_epi8('\n'), open = _mm_set1_epi8('[');
+    // Per-byte-lane LF counts, gathered into lineFeeds before a lane can overflow.
+    __m128i any = zero, least = _mm_set1_epi8(-1), lanes = zero;
+    unsigned roundsInLanes = 0;
+    auto gatherLanes = [&] {
+        __m128i sums = _mm_sad_epu8(lanes, zero);
+        survey.lineFeeds += static_cast<size_t>(_mm_cvtsi128_si32(sums)) +
+                            static_cast<size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+        lanes = zero;
+        roundsInLanes = 0;
     };
-    for (; i + 64 <= text.size(); i += 64) {
-        gather(i);
-        gather(i + 16);
-        gather(i + 32);
-        gather(i + 48);
+    for (; i + 64 <= size; i += 64) {
+        const __m128i* block = reinterpret_cast<const __m128i*>(p + i);
+        __m128i b0 = _mm_loadu_si128(block), b1 = _mm_loadu_si128(block + 1),
+                b2 = _mm_loadu_si128(block + 2), b3 = _mm_loadu_si128(block + 3);
+        any = _mm_or_si128(any, _mm_or_si128(_mm_or_si128(b0, b1), _mm_or_si128(b2, b3)));
+        least = _mm_min_epu8(least, _mm_min_epu8(_mm_min_epu8(b0, b1), _mm_min_epu8(b2, b3)));
+        __m128i opens =
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(b0, open), _mm_cmpeq_epi8(b1, open)),
+                         _mm_or_si128(_mm_cmpeq_epi8(b2, open), _mm_cmpeq_epi8(b3, open)));
+        if (_mm_movemask_epi8(opens)) {
+            // Rare: the LF bytes before each "[" of this round are counted one by one.
+            gatherLanes();
+            size_t feeds = survey.lineFeeds;
+            for (size_t j = i; j < i + 64; ++j) {
+                if (p[j] == '[' && startsLine(j)) atOpen(j, feeds);
+                feeds += p[j] == '\n';
+            }
+        }
+        lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(b0, lf));
+        lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(b1, lf));
+        lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(b2, lf));
+        lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(b3, lf));
+        // Each round adds at most four to a lane.
+        if (++roundsInLanes == 63) gatherLanes();
     }
-    for (; i + 16 <= text.size(); i += 16) gather(i);
-    kinds.nonAscii = _mm_movemask_epi8(any) != 0;
-    kinds.nul = _mm_movemask_epi8(_mm_cmpeq_epi8(least, _mm_setzero_si128())) != 0;
+    gatherLanes();
+    survey.nonAscii = _mm_movemask_epi8(any) != 0;
+    survey.nul = _mm_movemask_epi8(_mm_cmpeq_epi8(least, zero)) != 0;
 #endif
-    for (; i < text.size(); ++i) {
-        kinds.nonAscii |= static_cast<unsigned char>(p[i]) >= 0x80;
-        kinds.nul |= p[i] == '\0';
+    for (; i < size; ++i) {
+        survey.nonAscii |= static_cast<unsigned char>(p[i]) >= 0x80;
+        survey.nul |= p[i] == '\0';
+        if (p[i] == '[' && startsLine(i)) atOpen(i, survey.lineFeeds);
+        survey.lineFeeds += p[i] == '\n';
     }
-    return kinds;
+    return survey;
 }
 
 // True when no byte of `text` is outside ASCII.

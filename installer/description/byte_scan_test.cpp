@@ -48,9 +48,20 @@ TEST(ByteScanTest, SearchesAgreeWithByteByByteSearches) {
         }
         EXPECT_EQ(t.find_first_of("\xC4\x80") == std::string::npos, IsAscii(t)) << t;
         // Texts of several 64-byte rounds, with the odd byte at each place.
-        for (const std::string& longer : {t + t + t, t + t + t + t + t}) {
-            EXPECT_EQ(!IsAscii(longer), KindsOf(longer).nonAscii) << longer;
-            EXPECT_EQ(longer.find('\0') != std::string::npos, KindsOf(longer).nul) << longer;
+        for (const std::string& longer : {t + "[" + t + t, t + t + "\n[" + t + t + "[" + t}) {
+            std::vector<std::pair<size_t, size_t>> opens, expectedOpens;
+            TextSurvey survey = SurveyText(
+                longer, [&](size_t at, size_t lineFeeds) { opens.emplace_back(at, lineFeeds); });
+            size_t lineFeeds = 0;
+            for (size_t i = 0; i < longer.size(); ++i) {
+                if (longer[i] == '[' && (i == 0 || longer[i - 1] == '\n' || longer[i - 1] == '\r'))
+                    expectedOpens.emplace_back(i, lineFeeds);
+                lineFeeds += longer[i] == '\n';
+            }
+            EXPECT_EQ(expectedOpens, opens) << longer;
+            EXPECT_EQ(lineFeeds, survey.lineFeeds) << longer;
+            EXPECT_EQ(!IsAscii(longer), survey.nonAscii) << longer;
+            EXPECT_EQ(longer.find('\0') != std::string::npos, survey.nul) << longer;
         }
         std::vector<size_t> bars, expected;
         ForEachByte(t, '|', [&](size_t i) { bars.push_back(i); });
@@ -70,6 +81,22 @@ TEST(ByteScanTest, SearchesAgreeWithByteByByteSearches) {
             EXPECT_EQ(expectedMarks, marks) << t;
         }
     }
+}
+
+TEST(ByteScanTest, SurveyCountsEveryLineFeedOfALongText) {
+    // Long enough for the per-lane counts to be gathered many times over.
+    std::string text(100000, '\n');
+    text[0] = '[';
+    text[70001] = '[';
+    text[99999] = '[';
+    std::vector<std::pair<size_t, size_t>> opens;
+    TextSurvey survey =
+        SurveyText(text, [&](size_t at, size_t lineFeeds) { opens.emplace_back(at, lineFeeds); });
+    EXPECT_EQ(99997u, survey.lineFeeds);
+    EXPECT_EQ((std::vector<std::pair<size_t, size_t>>{{0, 0}, {70001, 70000}, {99999, 99997}}),
+              opens);
+    EXPECT_FALSE(survey.nonAscii);
+    EXPECT_FALSE(survey.nul);
 }
 
 TEST(ByteScanTest, CopyWritesExactlyTheBytesAsked) {

@@ -161,7 +161,7 @@ class ConfigReader {
 
     void Run(const std::string& content) {
         m_config = CInstallConfig();
-        Reserve(content);
+        const TextSurvey survey = Survey(content);
         // The item texts are about as long as the file; a little more for placeholder values.
         m_config.m_texts.Reserve(content.size() + content.size() / 8 + 64);
         size_t pos = 0;
@@ -170,8 +170,7 @@ class ConfigReader {
         const char* const data = content.data();
         std::string converted;
         // Most files are plain ASCII without NUL bytes: checked once for the whole text.
-        const ByteKinds kinds = KindsOf(content);
-        const bool ascii = !kinds.nonAscii, hasNul = kinds.nul;
+        const bool ascii = !survey.nonAscii, hasNul = survey.nul;
         while (pos < size) {
             // The line ends at the first CR or LF.
             size_t end = static_cast<size_t>(FindLineBreak(data + pos, data + size) - data);
@@ -284,28 +283,27 @@ class ConfigReader {
         return current;
     }
 
-    // Sizes the item lists from a quick count of the lines in each section, so that a large
-    // description is not moved around while it grows.
-    void Reserve(const std::string& content) {
+    // Surveys the text, and sizes the item lists from the number of lines in each section,
+    // so that a large description is not moved around while it grows.
+    TextSurvey Survey(const std::string& content) {
         size_t counts[static_cast<int>(Section::Scripts) + 1] = {};
         Section section = Section::None;
-        const std::string_view text(content);
-        size_t start = 0;
-        auto line = [&](size_t eol) {
-            size_t last = eol > start && text[eol - 1] == '\r' ? eol - 1 : eol;
-            if (last > start) {
-                if (text[start] == '[' && text[last - 1] == ']')
-                    section = SectionOf(text.substr(start, last - start), section);
-                else
-                    ++counts[static_cast<int>(section)];
-            }
-            start = eol + 1;
-        };
-        ForEachByte(text, '\n', line);
-        if (start < text.size()) line(text.size());
+        size_t sectionStart = 0;  // the line feeds before the current section's header
+        const char* const end = content.data() + content.size();
+        TextSurvey survey = SurveyText(content, [&](size_t at, size_t lineFeedsBefore) {
+            const char* line = content.data() + at;
+            const char* eol = FindLineBreak(line, end);
+            if (eol[-1] != ']') return;
+            counts[static_cast<int>(section)] += lineFeedsBefore - sectionStart;
+            sectionStart = lineFeedsBefore;
+            section = SectionOf(std::string_view(line, static_cast<size_t>(eol - line)), section);
+        });
+        // The last line may have no line end.
+        counts[static_cast<int>(section)] += survey.lineFeeds - sectionStart + 1;
         m_config.m_registry.reserve(counts[static_cast<int>(Section::Registry)]);
         m_config.m_files.reserve(counts[static_cast<int>(Section::Files)]);
         m_config.m_scripts.reserve(counts[static_cast<int>(Section::Scripts)]);
+        return survey;
     }
 
     // The value with its placeholders replaced, as ExpandPlaceholders does; the result lives
