@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
     std::string folder = argc > 2 ? argv[2] : TempFolder();
     std::string path = folder + "/bench_description.cfg";
     std::string installedPath = folder + "/bench_uninst.cfg";
-    const int rounds = 15;
+    const int rounds = 40;
     const LoadOptions options = Options();
 
     std::string text = Generate(items, 0, "2.0");
