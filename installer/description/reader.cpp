@@ -182,7 +182,7 @@ class ConfigReader {
                     Format("Config file is corrupt! \n\nLine holds a NUL byte in file: %s:%d\n",
                            m_fileName.c_str(), lineNo));
             std::string_view line(data + pos, end - pos);
-            if (ascii || IsAscii(std::string_view(data + pos, end - pos))) {
+            if (ascii || IsAscii(line)) {
                 Line(line, lineNo, data);
             } else {
                 // The file is in the system's code page; the program works in UTF-8.
