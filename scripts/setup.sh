@@ -2,7 +2,7 @@
 # Installs the build and test tools that are missing (Debian, as root, no prompts). Idempotent.
 set -euo pipefail
 packages=(cmake g++ clang libclang-rt-14-dev googletest openjdk-17-jdk-headless
-          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-win32
           mingw-w64-x86-64-dev mingw-w64-i686-dev binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
           wine wine64 xvfb xauth x11-apps imagemagick python3)
 missing=()

@@ -1,7 +1,7 @@
 #include "tray/app/config_mgr.h"
 
 #include "platform/system.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 #include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
 #include "tray/settings/startup_entry.h"

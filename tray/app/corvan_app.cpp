@@ -8,7 +8,7 @@
 #include "platform/prompt.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 #include "tray/app/process_search.h"
 
 namespace corv {

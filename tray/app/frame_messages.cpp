@@ -1,7 +1,7 @@
 #include "tray/app/frame_messages.h"
 
 #include "tray/app/config_mgr.h"
-#include "tray/app/messages.h"
+#include "tray/core/messages.h"
 
 namespace corv {
 

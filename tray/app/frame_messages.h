@@ -5,7 +5,7 @@
 #include <string>
 
 #include "tray/app/frame_listener.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 

@@ -12,8 +12,8 @@
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tray/app/config_mgr.h"
-#include "tray/app/log_capture.h"
-#include "tray/app/messages.h"
+#include "tray/core/log_capture.h"
+#include "tray/core/messages.h"
 
 namespace corv {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "platform/memory_registry.h"
 #include "platform/registry.h"
-#include "tray/app/log_capture.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_capture.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 namespace {

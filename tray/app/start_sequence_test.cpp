@@ -8,8 +8,8 @@
 #include "platform/prompt.h"
 #include "platform/scripted_network.h"
 #include "tray/app/config_mgr.h"
-#include "tray/app/log_capture.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_capture.h"
+#include "tray/core/status_text.h"
 #include "tray/java/script_runner.h"
 
 namespace corv {

@@ -7,10 +7,10 @@
 #include "platform/text.h"
 #include "resources/resource.h"
 #include "tray/app/frame_messages.h"
-#include "tray/app/log_file.h"
-#include "tray/app/messages.h"
-#include "tray/app/status_publisher.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_file.h"
+#include "tray/core/messages.h"
+#include "tray/core/status_publisher.h"
+#include "tray/core/status_text.h"
 
 namespace corv {
 

@@ -12,10 +12,10 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/thread.h"
-#include "tray/app/log_file.h"
-#include "tray/app/messages.h"
-#include "tray/app/status_publisher.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_file.h"
+#include "tray/core/messages.h"
+#include "tray/core/status_publisher.h"
+#include "tray/core/status_text.h"
 #include "tray/java/gui_listener.h"
 
 namespace corv {

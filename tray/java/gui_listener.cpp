@@ -1,8 +1,8 @@
 #include "tray/java/gui_listener.h"
 
 #include "platform/thread.h"
-#include "tray/app/messages.h"
-#include "tray/app/status_text.h"
+#include "tray/core/messages.h"
+#include "tray/core/status_text.h"
 
 namespace corv {
 

@@ -11,9 +11,9 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
-#include "tray/app/messages.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_file.h"
+#include "tray/core/messages.h"
+#include "tray/core/status_text.h"
 
 namespace corv {
 

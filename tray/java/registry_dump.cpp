@@ -2,7 +2,7 @@
 
 #include "platform/system.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/preferences.h"
 

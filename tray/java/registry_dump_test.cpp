@@ -4,7 +4,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/system.h"
-#include "tray/app/log_capture.h"
+#include "tray/core/log_capture.h"
 
 namespace corv {
 namespace {

@@ -7,8 +7,8 @@
 #include "platform/folder_list.h"
 #include "platform/registry.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_file.h"
+#include "tray/core/status_text.h"
 #include "tray/java/registry_dump.h"
 
 namespace corv {

@@ -7,8 +7,8 @@
 
 #include "platform/memory_registry.h"
 #include "platform/system.h"
-#include "tray/app/log_capture.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_capture.h"
+#include "tray/core/status_text.h"
 
 namespace corv {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/thread.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 

@@ -4,7 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/system.h"
-#include "tray/app/messages.h"
+#include "tray/core/messages.h"
 
 namespace corv {
 namespace {

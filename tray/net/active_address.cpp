@@ -3,7 +3,7 @@
 #include "platform/network.h"
 #include "platform/system.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 #include "tray/net/local_host.h"
 #include "tray/net/probe_servers.h"
 #include "tray/settings/java_prefs.h"

@@ -5,7 +5,7 @@
 #include "platform/loopback_listener.h"
 #include "platform/memory_registry.h"
 #include "platform/scripted_network.h"
-#include "tray/app/log_capture.h"
+#include "tray/core/log_capture.h"
 #include "tray/net/local_host.h"
 #include "tray/net/test_hosts_file.h"
 #include "tray/settings/java_prefs.h"

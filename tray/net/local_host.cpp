@@ -2,7 +2,7 @@
 
 #include "platform/network.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/scripted_network.h"
-#include "tray/app/log_capture.h"
+#include "tray/core/log_capture.h"
 #include "tray/net/test_hosts_file.h"
 
 namespace corv {

@@ -4,8 +4,8 @@
 
 #include "platform/prompt.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_file.h"
+#include "tray/core/status_text.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/preferences.h"
 

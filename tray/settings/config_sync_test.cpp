@@ -4,8 +4,8 @@
 
 #include "platform/memory_registry.h"
 #include "platform/prompt.h"
-#include "tray/app/log_capture.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_capture.h"
+#include "tray/core/status_text.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/preferences.h"
 

@@ -1,7 +1,7 @@
 #include "tray/settings/java_prefs.h"
 
 #include "platform/text.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 #include "tray/settings/preferences.h"
 
 namespace corv {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory_registry.h"
-#include "tray/app/log_capture.h"
+#include "tray/core/log_capture.h"
 #include "tray/settings/preferences.h"
 
 namespace corv {

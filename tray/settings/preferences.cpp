@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 

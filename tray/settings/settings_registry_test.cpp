@@ -3,7 +3,7 @@
 
 #include "platform/files.h"
 #include "platform/memory_registry.h"
-#include "tray/app/log_capture.h"
+#include "tray/core/log_capture.h"
 #include "tray/settings/active_settings.h"
 #include "tray/settings/preferences.h"
 #include "tray/settings/startup_entry.h"

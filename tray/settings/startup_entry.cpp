@@ -3,7 +3,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 #include "tray/settings/preferences.h"
 
 namespace corv {

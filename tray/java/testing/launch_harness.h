@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "platform/thread.h"
-#include "tray/app/log_file.h"
-#include "tray/app/messages.h"
-#include "tray/app/status_text.h"
+#include "tray/core/log_file.h"
+#include "tray/core/messages.h"
+#include "tray/core/status_text.h"
 #include "tray/java/java_launcher.h"
 
 namespace corv {

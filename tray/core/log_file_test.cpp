@@ -1,4 +1,4 @@
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "tray/app/status_publisher.h"
+#include "tray/core/status_publisher.h"
 
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "platform/text.h"
-#include "tray/app/log_file.h"
-#include "tray/app/status_code.h"
+#include "tray/core/log_file.h"
+#include "tray/core/status_code.h"
 
 namespace corv {
 

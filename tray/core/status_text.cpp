@@ -1,10 +1,10 @@
-#include "tray/app/status_text.h"
+#include "tray/core/status_text.h"
 
 #include <cstring>
 #include <mutex>
 
 #include "platform/thread.h"
-#include "tray/app/messages.h"
+#include "tray/core/messages.h"
 
 namespace corv {
 

@@ -1,9 +1,9 @@
-#include "tray/app/status_code.h"
+#include "tray/core/status_code.h"
 
 #include <initializer_list>
 
 #include "platform/text.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <string>
 
-#include "tray/app/log_file.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 

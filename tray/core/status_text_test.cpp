@@ -1,4 +1,4 @@
-#include "tray/app/status_text.h"
+#include "tray/core/status_text.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/thread.h"
-#include "tray/app/messages.h"
+#include "tray/core/messages.h"
 
 namespace corv {
 namespace {

@@ -1,11 +1,11 @@
-#include "tray/app/status_publisher.h"
+#include "tray/core/status_publisher.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/memory_registry.h"
 #include "platform/registry.h"
-#include "tray/app/log_capture.h"
-#include "tray/app/log_file.h"
+#include "tray/core/log_capture.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 namespace {

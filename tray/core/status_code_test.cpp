@@ -1,4 +1,4 @@
-#include "tray/app/status_code.h"
+#include "tray/core/status_code.h"
 
 #include <gtest/gtest.h>
 
