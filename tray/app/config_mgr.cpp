@@ -4,6 +4,7 @@
 #include "tray/core/log_file.h"
 #include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
+#include "tray/settings/permission_repair.h"
 #include "tray/settings/startup_entry.h"
 
 namespace corv {
@@ -31,7 +32,10 @@ void CConfigMgr::Init() {
 }
 
 bool CConfigMgr::CheckRegistryWriteAccess() {
-    return prefsSync_.CheckRegistryWriteAccess(GetWindowsVersionName(), NoPermissionRepair).empty();
+    RepairSystem system;
+    system.osName = GetWindowsVersionName();
+    auto repair = [&system](const std::string& path) { return RepairKeyPermissions(path, system); };
+    return prefsSync_.CheckRegistryWriteAccess(system.osName, repair).empty();
 }
 
 void CConfigMgr::VerifyRunSettings() {
