@@ -25,7 +25,6 @@ CConfigMgr::~CConfigMgr() {
 void CConfigMgr::Init() {
     CheckRegistryWriteAccess();
     VerifyRunSettings();
-    DeleteActiveSettings();
     prefs_->Load();
     NormalisePreferences();
 }

@@ -175,7 +175,8 @@ void CConfigMgr::ReadJavaSipNode() {
     JavaKey sip;
     if (sip.Open(RegRoot::CurrentUser, kJavaSipNode) != kOk) return;
     std::string external;
-    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk && !external.empty())
+    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk &&
+        !(external = Trim(external)).empty())
         prefs_->SetExternalSipAddress(external);
     std::string tunnel;
     sip.QueryDecodedStringValue("alwaysTunnelMedia", &tunnel);
@@ -228,9 +229,11 @@ bool CConfigMgr::BringUpClient() {
 
     if (corvaneId_.empty()) log.Log("Start Registry Monitor\n");
 
+    // The host table only: the probes block on the network and belong to the launcher and
+    // the monitor threads, never to the window thread.
     CLocalHost localHost;
     localHost.LogLocalAddresses(localHost.GetHostName());
-    activeAddress_ = corv::GetActiveAddress(p, prefsSync_.Hints(), 0);
+    activeAddress_ = localHost.GetFirstLocalAddress(localHost.GetHostName());
 
     if (EqualsNoCase(p.GetSyncMode(), "fixed")) {
         if (!p.GetLocalIpAddress().empty()) activeAddress_ = p.GetLocalIpAddress();
