@@ -11,7 +11,6 @@
 #include "tray/core/status_text.h"
 #include "tray/java/registry_dump.h"
 #include "tray/java/script_runner.h"
-#include "tray/net/active_address.h"
 #include "tray/net/local_host.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/startup_entry.h"
