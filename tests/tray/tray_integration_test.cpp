@@ -266,9 +266,12 @@ TEST_F(TrayProgramTest, TheEndOfTheWindowsSessionIsAnOrderlyExit) {
     ASSERT_NE(0, SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
                                      kBound, &answer));
     EXPECT_EQ(static_cast<DWORD_PTR>(TRUE), answer);
+    // The system may end the process as soon as the message is answered. Queued work keeps the
+    // program's loop busy after the answer, so that ending it here comes first, as it would.
+    DWORD thread = GetWindowThreadProcessId(window_, nullptr);
+    for (int i = 0; i < 2000; ++i) PostThreadMessageW(thread, WM_NULL, 0, 0);
     ASSERT_NE(0, SendMessageTimeoutW(window_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
                                      kBound, &answer));
-    // The system may end the process as soon as the message is answered.
     TerminateProcess(process_, 1);
     ASSERT_TRUE(Ended());
     EXPECT_FALSE(HasValue(kSettings, "ActiveIpAddress"));
