@@ -174,9 +174,10 @@ void CConfigMgr::ReadJavaSipNode() {
     JavaKey sip;
     if (sip.Open(RegRoot::CurrentUser, kJavaSipNode) != kOk) return;
     std::string external;
-    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk &&
-        !(external = Trim(external)).empty())
-        prefs_->SetExternalSipAddress(external);
+    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk) {
+        external = Trim(external);
+        if (!external.empty()) prefs_->SetExternalSipAddress(external);
+    }
     std::string tunnel;
     sip.QueryDecodedStringValue("alwaysTunnelMedia", &tunnel);
     prefs_->SetAlwaysTunnelMedia(EqualsNoCase(tunnel, "true") || EqualsNoCase(tunnel, "yes") ||
