@@ -246,7 +246,10 @@ TEST_F(TrayProgramTest, RefusedStartLeavesNoTrayIcon) {
     ASSERT_NE(nullptr, box);
     ASSERT_NE(nullptr, window_);
     EXPECT_TRUE(TrayIconPresent());
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    // A box that is still being set up may lose the answer: answer until the process ends.
+    for (DWORD waited = 0; WaitForSingleObject(process_, 100) == WAIT_TIMEOUT && waited < kBound;
+         waited += 100)
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(Ended());
     EXPECT_FALSE(TrayIconPresent());
 
