@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "errno_map.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/process.h"
@@ -18,8 +19,20 @@ namespace corv {
 
 unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options, long* error) {
+    // The shell would find a missing or unusable program only once it runs; refuse it now, as
+    // the system does on Windows. A bare name is left to the shell's search.
+    std::string path = NativePath(program);
+    if (path.find('/') != std::string::npos) {
+        std::string full = path[0] == '/' || options.folder.empty()
+                               ? path
+                               : NativePath(options.folder) + "/" + path;
+        if (access(full.c_str(), X_OK) != 0) {
+            if (error) *error = Win32ErrorFromErrno(errno);
+            return 0;
+        }
+    }
     // exec, so that the pid returned is the program's own.
-    std::string command = "exec '" + NativePath(program) + "' " + arguments;
+    std::string command = "exec '" + path + "' " + arguments;
     if (!options.folder.empty()) command = "cd '" + NativePath(options.folder) + "' && " + command;
     const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
     pid_t pid = 0;

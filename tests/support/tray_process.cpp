@@ -1,7 +1,5 @@
 #include "tests/support/tray_process.h"
 
-#include <shellapi.h>
-
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -52,13 +50,45 @@ TrayProcess::~TrayProcess() {
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
     // Best effort: leave nothing behind in the prefix's temp folder.
-    std::wstring from = Widen(home_) + L'\0';
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    RemoveTestFolder(home_);
     DeleteFileW(Widen(outputFile_).c_str());
+}
+
+namespace {
+void RemoveBelow(const std::wstring& folder, int depth) {
+    if (depth > 8) return;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        std::wstring path = folder + L"\\" + name;
+        bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        // A link is removed itself; what it points to is never entered.
+        if (isFolder && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            RemoveBelow(path, depth + 1);
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (isFolder)
+            RemoveDirectoryW(path.c_str());
+        else
+            DeleteFileW(path.c_str());
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+}
+}  // namespace
+
+bool RemoveTestFolder(const std::string& path) {
+    std::string temp = TempRoot();
+    bool inTemp = temp.size() > 3 && path.size() > temp.size() &&
+                  EqualsNoCase(path.substr(0, temp.size()), temp) &&
+                  path.find("..") == std::string::npos && path.find('/') == std::string::npos;
+    if (!inTemp) return false;
+    std::wstring folder = Widen(path);
+    DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveBelow(folder, 0);
+    return RemoveDirectoryW(folder.c_str()) != FALSE;
 }
 
 bool TrayProcess::Start(const std::string& arguments) {
@@ -196,6 +226,20 @@ void ClearFixtures() {
     DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmora");
     DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmora");
     DeleteKeyTree(HKEY_CURRENT_USER, "Software\\JavaSoft\\Prefs\\corvane");
+}
+
+std::string ReadValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k;
+    if (RegOpenKeyExW(root, Widen(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return "<absent>";
+    wchar_t buf[1024];
+    DWORD size = sizeof(buf), type = 0;
+    LONG rc = RegQueryValueExW(k, Widen(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf),
+                               &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS) return "<absent>";
+    if (type == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(buf));
+    return Narrow(std::wstring(buf, size / sizeof(wchar_t)).c_str());
 }
 
 bool FileExists(const std::string& path) {

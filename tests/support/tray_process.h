@@ -48,8 +48,14 @@ class TrayProcess {
 void SetString(HKEY root, const std::string& key, const std::string& name,
                const std::string& value);
 void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+// A REG_SZ or REG_DWORD value as text; "<absent>" when there is none.
+std::string ReadValue(HKEY root, const std::string& key, const std::string& name);
 void DeleteKeyTree(HKEY root, const std::string& key);
 void ClearFixtures();
+
+// Removes a folder of the temp folder with everything in it, entering no link; refuses (false)
+// any other path.
+bool RemoveTestFolder(const std::string& path);
 
 bool FileExists(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);

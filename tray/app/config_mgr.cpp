@@ -26,7 +26,6 @@ CConfigMgr::~CConfigMgr() {
 void CConfigMgr::Init() {
     CheckRegistryWriteAccess();
     VerifyRunSettings();
-    DeleteActiveSettings();
     prefs_->Load();
     NormalisePreferences();
 }

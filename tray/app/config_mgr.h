@@ -29,8 +29,9 @@ class CConfigMgr : public JavaLaunchHost {
     const std::string& GetCorvaneId() const;
     void SetCorvaneId(const std::string& id);
 
-    // Start-up, in this order: registry write check, run-at-startup check, removal of stale
-    // active settings, preference load and normalisation.
+    // Start-up, in this order: registry write check, run-at-startup check, preference load and
+    // normalisation. Stale active settings are removed later, once the single-instance rule has
+    // let the start go on.
     void Init();
     // The client start sequence; false ends the program.
     virtual bool BringUpClient();

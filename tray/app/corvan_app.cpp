@@ -8,8 +8,8 @@
 #include "platform/prompt.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "tray/core/log_file.h"
 #include "tray/app/process_search.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 
@@ -20,6 +20,13 @@ CCorvanApp::CCorvanApp(std::unique_ptr<CConfigMgr> configMgr)
     : configMgr_(configMgr ? std::move(configMgr) : std::make_unique<CConfigMgr>()) {}
 
 CCorvanApp::~CCorvanApp() {
+    Exit();
+}
+
+bool CCorvanApp::Exit() {
+    if (exited_) return true;
+    if (startingUp_) return false;
+    exited_ = true;
     try {
         TheLog().Log("~CCorvanApp Exiting at %s\n", StartTime().c_str());
         configMgr_.reset();
@@ -27,6 +34,7 @@ CCorvanApp::~CCorvanApp() {
     } catch (...) {
         TheLog().Log("Caught exception in CCorvanApp::~CCorvanApp()\n");
     }
+    return true;
 }
 
 std::string CCorvanApp::StartTime() {
@@ -45,6 +53,10 @@ std::string CCorvanApp::StartTime() {
 bool CCorvanApp::SecondInstanceAllowed(const CPreferences& prefs) {
     return prefs.GetDoNotSync() && (prefs.IsDynamicMode() || (prefs.GetFixedSipPort() == 0 &&
                                                               prefs.GetFixedSocksPort() == 0));
+}
+
+unsigned CCorvanApp::FindOtherInstance() {
+    return FindRunningProcess(kTrayImageName, true);
 }
 
 void CCorvanApp::CaptureConsole() {
@@ -91,6 +103,11 @@ void CCorvanApp::RemoveReadmeMenu(AppWindow& window) {
 
 bool CCorvanApp::InitInstance(const std::string& programName, const std::string& rawCommandLine,
                               const CCorvanCommandLineInfo& cmd, AppWindow& window) {
+    struct StartingUp {
+        bool& flag;
+        explicit StartingUp(bool& f) : flag(f) { flag = true; }
+        ~StartingUp() { flag = false; }
+    } startingUp(startingUp_);
     CaptureConsole();
     try {
         TheLog().Log("ProgramName: %s, Parameters: %s, Started at: %s\n", programName.c_str(),
@@ -116,12 +133,17 @@ bool CCorvanApp::InitInstance(const std::string& programName, const std::string&
     window.AttachConfigMgr(configMgr_.get());
     configMgr_->Init();
 
-    if (!SecondInstanceAllowed(configMgr_->Prefs()) && FindRunningProcess(kTrayImageName, true)) {
-        ShowPrompt("Corvane is already running!");
+    if (!SecondInstanceAllowed(configMgr_->Prefs()) && FindOtherInstance()) {
+        // Marked before the box: its modal loop runs timers and posted messages, and none of
+        // them may act for a duplicate.
         configMgr_->SetDuplicateInstance(true);
+        ShowPrompt("Corvane is already running!");
         configMgr_->VerifyRunSettings();
         return false;
     }
+    // Only now are the values found in Settings stale: until the rule has passed they may be
+    // the running instance's.
+    configMgr_->DeleteActiveSettings();
 
     RemoveReadmeMenu(window);
     return configMgr_->BringUpClient();

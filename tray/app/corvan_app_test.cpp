@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "platform/memory_registry.h"
 #include "platform/prompt.h"
 #include "tray/app/command_line.h"
+#include "tray/core/log_capture.h"
 
 namespace corv {
 namespace {
@@ -43,19 +46,34 @@ class RecordingConfigMgr : public CConfigMgr {
   public:
     bool BringUpClient() override {
         broughtUp = true;
+        if (duringBringUp) duringBringUp();
         return true;
     }
     void VerifyRunSettings() override { ++runChecks; }
     bool broughtUp = false;
     int runChecks = 0;
+    std::function<void()> duringBringUp;
+};
+
+// Another corvtray runs when `other` is set.
+class TestApp : public CCorvanApp {
+  public:
+    TestApp(std::unique_ptr<CConfigMgr> mgr, unsigned other)
+        : CCorvanApp(std::move(mgr)), other_(other) {}
+
+  protected:
+    unsigned FindOtherInstance() override { return other_; }
+
+  private:
+    unsigned other_;
 };
 
 class CorvanAppTest : public ::testing::Test {
   protected:
-    bool Start(const std::string& line) {
+    bool Start(const std::string& line, unsigned otherInstance = 0) {
         auto mgr = std::make_unique<RecordingConfigMgr>();
         mgr_ = mgr.get();
-        app_ = std::make_unique<CCorvanApp>(std::move(mgr));
+        app_ = std::make_unique<TestApp>(std::move(mgr), otherInstance);
         CCorvanCommandLineInfo cmd;
         cmd.Parse(SplitCommandLine(line));
         return app_->InitInstance("corvtray", line, cmd, window_);
@@ -65,11 +83,45 @@ class CorvanAppTest : public ::testing::Test {
         k.Create(root, kPreferencesKey);
         k.SetDword(name, v);
     }
+    // What a running instance publishes under Settings.
+    void Publish() {
+        RegKey k;
+        k.Create(RegRoot::CurrentUser, kSettingsKey);
+        k.SetString("ActiveIpAddress", "127.0.0.7");
+        k.SetDword("ActiveSipPort", 5070);
+        k.SetDword("ActiveSocksPort", 1090);
+    }
+    std::vector<std::string> Published() {
+        RegKey k;
+        std::vector<std::string> names;
+        if (k.Open(RegRoot::CurrentUser, kSettingsKey) != kOk) return names;
+        RegValue v;
+        for (const char* name : {"ActiveIpAddress", "ActiveSipPort", "ActiveSocksPort"})
+            if (k.QueryValue(name, &v) == kOk) names.push_back(name);
+        return names;
+    }
     ScopedMemoryRegistry registry_;
     ScopedScriptedPrompter prompts_;
     FakeWindow window_;
     RecordingConfigMgr* mgr_ = nullptr;
     std::unique_ptr<CCorvanApp> app_;
+};
+
+// Sees whether the start was already marked as a duplicate when the box came up.
+class MarkWatchingPrompter : public Prompter {
+  public:
+    explicit MarkWatchingPrompter(RecordingConfigMgr** mgr) : mgr_(mgr) {}
+    ~MarkWatchingPrompter() override { SetPrompter(nullptr); }
+    PromptAnswer Ask(const std::string& text, const std::string&, PromptKind, PromptIcon) override {
+        texts.push_back(text);
+        markedWhenAsked = (*mgr_)->IsDuplicateInstance();
+        return PromptAnswer::Ok;
+    }
+    std::vector<std::string> texts;
+    bool markedWhenAsked = false;
+
+  private:
+    RecordingConfigMgr** mgr_;
 };
 
 TEST_F(CorvanAppTest, ClientIdNamesTheWindowAndHideHidesIt) {
@@ -99,6 +151,48 @@ TEST_F(CorvanAppTest, HideFlagsPreferTheUserValue) {
     SetPref(RegRoot::CurrentUser, "HideGUI", 1);
     EXPECT_TRUE(Start(""));
     EXPECT_FALSE(window_.visible);
+}
+
+TEST_F(CorvanAppTest, ARefusedSecondStartLeavesTheRunningInstanceAlone) {
+    MarkWatchingPrompter box(&mgr_);
+    SetPrompter(&box);
+    Publish();
+    EXPECT_FALSE(Start("", 4242));
+    EXPECT_EQ(std::vector<std::string>{"Corvane is already running!"}, box.texts);
+    EXPECT_TRUE(box.markedWhenAsked);
+    EXPECT_FALSE(mgr_->broughtUp);
+    EXPECT_EQ(2, mgr_->runChecks);  // the run entries are checked again for the duplicate
+    app_.reset();
+    EXPECT_EQ((std::vector<std::string>{"ActiveIpAddress", "ActiveSipPort", "ActiveSocksPort"}),
+              Published());
+
+    // Once the start may go on, what Settings holds is stale.
+    EXPECT_TRUE(Start("", 0));
+    EXPECT_TRUE(Published().empty());
+    EXPECT_EQ(1u, box.texts.size());
+}
+
+TEST_F(CorvanAppTest, TheOrderlyExitHappensOnceAndNotWhileStartingUp) {
+    ScopedLogCapture log;
+    bool exitedDuringStart = true;
+    auto mgr = std::make_unique<RecordingConfigMgr>();
+    mgr->duringBringUp = [&] { exitedDuringStart = app_->Exit(); };
+    mgr_ = mgr.get();
+    app_ = std::make_unique<TestApp>(std::move(mgr), 0);
+    ASSERT_TRUE(app_->InitInstance("corvtray", "", CCorvanCommandLineInfo(), window_));
+    EXPECT_FALSE(exitedDuringStart);
+    EXPECT_NE(nullptr, app_->ConfigMgr());
+
+    Publish();  // as the running client does
+    EXPECT_TRUE(app_->Exit());
+    EXPECT_EQ(nullptr, app_->ConfigMgr());
+    EXPECT_TRUE(Published().empty());
+    EXPECT_TRUE(app_->Exit());
+    app_.reset();
+    std::string text = log.Text();
+    size_t first = text.find("~CCorvanApp Exiting at ");
+    ASSERT_NE(std::string::npos, first) << text;
+    EXPECT_EQ(std::string::npos, text.find("~CCorvanApp Exiting at ", first + 1)) << text;
 }
 
 TEST(SingleInstanceTest, SecondInstanceNeedsDoNotSyncAndFreePorts) {

@@ -11,7 +11,6 @@
 #include "tray/core/status_text.h"
 #include "tray/java/registry_dump.h"
 #include "tray/java/script_runner.h"
-#include "tray/net/active_address.h"
 #include "tray/net/local_host.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/startup_entry.h"
@@ -175,8 +174,10 @@ void CConfigMgr::ReadJavaSipNode() {
     JavaKey sip;
     if (sip.Open(RegRoot::CurrentUser, kJavaSipNode) != kOk) return;
     std::string external;
-    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk && !external.empty())
-        prefs_->SetExternalSipAddress(external);
+    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk) {
+        external = Trim(external);
+        if (!external.empty()) prefs_->SetExternalSipAddress(external);
+    }
     std::string tunnel;
     sip.QueryDecodedStringValue("alwaysTunnelMedia", &tunnel);
     prefs_->SetAlwaysTunnelMedia(EqualsNoCase(tunnel, "true") || EqualsNoCase(tunnel, "yes") ||
@@ -228,9 +229,11 @@ bool CConfigMgr::BringUpClient() {
 
     if (corvaneId_.empty()) log.Log("Start Registry Monitor\n");
 
+    // The host table only: the probes block on the network and belong to the launcher and
+    // the monitor threads, never to the window thread.
     CLocalHost localHost;
     localHost.LogLocalAddresses(localHost.GetHostName());
-    activeAddress_ = corv::GetActiveAddress(p, prefsSync_.Hints(), 0);
+    activeAddress_ = localHost.GetFirstLocalAddress(localHost.GetHostName());
 
     if (EqualsNoCase(p.GetSyncMode(), "fixed")) {
         if (!p.GetLocalIpAddress().empty()) activeAddress_ = p.GetLocalIpAddress();

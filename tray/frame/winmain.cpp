@@ -56,6 +56,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         corv::FrameListenerOf<corv::CGuiListener> listener(corv::TheGuiListener());
         frame.SetListener(&listener);
         frame.AttachConfigMgr(app.ConfigMgr());
+        frame.SetSessionEndHandler([&app] {
+            setListener(nullptr);  // the Java client's calls are ignored from here on
+            app.Exit();
+        });
         if (!frame.CreateFrame()) return 1;
         corv::WindowPoster poster(frame.Handle());
         corv::SetMainPoster(&poster);

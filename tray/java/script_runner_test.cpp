@@ -71,11 +71,10 @@ TEST(ScriptRunnerTest, AMissingScriptIsReportedAsNotStarted) {
     ASSERT_TRUE(ScriptRunner::Instance().Join(30000));
     SetMainPoster(nullptr);
     std::string lines = ScriptRunner::Queue().TakeAll();
-#ifdef _WIN32
     EXPECT_NE(std::string::npos, lines.find("Could not start command: ")) << lines;
     EXPECT_NE(std::string::npos, lines.find("Failed to start ")) << lines;
+    EXPECT_EQ(std::string::npos, lines.find("Started process")) << lines;
     EXPECT_EQ(1u, poster.Size());
-#endif
 }
 
 }  // namespace
