@@ -1,7 +1,5 @@
 #include "tests/support/tray_process.h"
 
-#include <shellapi.h>
-
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -34,6 +32,36 @@ std::string TempRoot() {
     GetTempPathW(MAX_PATH, buf);
     return Narrow(buf);
 }
+
+// Removes a test folder: only below the temp folder, named by an absolute path, never through a
+// link (a link is removed, not entered) and no deeper than the tests ever build.
+void RemoveTestTree(const std::string& path, int depth = 0) {
+    const std::string root = TempRoot();
+    if (depth > 8 || path.size() <= root.size() || !StartsWithNoCase(path, root) ||
+        path.find("..") != std::string::npos)
+        return;
+    std::wstring wpath = Widen(path);
+    DWORD attrs = GetFileAttributesW(wpath.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES) return;
+    if (!(attrs & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetFileAttributesW(wpath.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(wpath.c_str());
+        return;
+    }
+    if (!(attrs & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((wpath + L"\\*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..")
+                    RemoveTestTree(path + "\\" + Narrow(name), depth + 1);
+            } while (FindNextFileW(h, &found));
+            FindClose(h);
+        }
+    }
+    RemoveDirectoryW(wpath.c_str());
+}
 }  // namespace
 
 TrayProcess::TrayProcess(const std::string& name) {
@@ -52,12 +80,7 @@ TrayProcess::~TrayProcess() {
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
     // Best effort: leave nothing behind in the prefix's temp folder.
-    std::wstring from = Widen(home_) + L'\0';
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    RemoveTestTree(home_);
     DeleteFileW(Widen(outputFile_).c_str());
 }
 
@@ -118,7 +141,7 @@ bool TrayProcess::Running() {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
+std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs, int button) {
     struct Search {
         DWORD pid;
         HWND found;
@@ -139,7 +162,7 @@ std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
             wchar_t text[512] = L"";
             // The box exists a moment before its text does.
             if (GetDlgItemTextW(search.found, 0xFFFF, text, 512) > 0) {
-                PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+                PostMessageW(search.found, WM_COMMAND, button, 0);
                 return Narrow(text);
             }
             search.found = nullptr;
