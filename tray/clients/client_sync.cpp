@@ -104,10 +104,17 @@ void ClientSync::SyncMessengerSettings(CPreferences& prefs, int enable) {
     std::string name = GetMessengerDisplayName();
     bool on = enable != 0;
     bool ok = false;
+    // A messenger set up since the start is one now: the dispatcher gives it back at the exit.
     KeyWrite service = windowsMessenger_.SwitchProxy(on, prefs);
-    if (service != KeyWrite::NoKey) ok = service == KeyWrite::Done;
+    if (service != KeyWrite::NoKey) {
+        ok = service == KeyWrite::Done;
+        hasWindowsMessenger_ = true;
+    }
     KeyWrite msn = msnMessenger_.SwitchProxy(on, prefs);
-    if (msn != KeyWrite::NoKey) ok = msn == KeyWrite::Done;
+    if (msn != KeyWrite::NoKey) {
+        ok = msn == KeyWrite::Done;
+        hasMsnMessenger_ = true;
+    }
     if (ok || (workingCopy_ && workingCopy_ != &prefs)) return;
     const char* n = name.c_str();
     std::string text =

@@ -447,6 +447,23 @@ TEST_F(ClientQuestionTest, TheMessengerSwitchWritesBothMessengersAndUndoesThemAt
     EXPECT_TRUE(Records().empty());
 }
 
+// A messenger set up while the client runs is written by the switch and given back at the exit.
+TEST_F(ClientQuestionTest, AMessengerSetUpSinceTheStartIsGivenBackAtTheExit) {
+    Flags(true, false, false, false);
+    auto sync = Start();
+    Put(kMessengerServiceKey, "SOCKS5Server", Sz("localhost"));
+    Put(kMsnMessengerKey, "SOCKS5Port", Bin4(1080));
+    auto original = Snapshot(ClientKeys());
+    ScopedScriptedPrompter prompter;
+    sync->SyncMessengerSettings(prefs_, 1);
+    ASSERT_EQ(Describe(Sz(kAddress)), Get(kMessengerServiceKey, "SOCKS5Server"));
+    ASSERT_EQ(Describe(Bin4(1081)), Get(kMsnMessengerKey, "SOCKS5Port"));
+    sync->SyncClientSettings(prefs_, 0);
+    EXPECT_EQ(original, Snapshot(ClientKeys()));
+    EXPECT_TRUE(Records().empty());
+    EXPECT_TRUE(prompter.Texts().empty());
+}
+
 TEST_F(ClientQuestionTest, TheMessengerSwitchNamesTheMessengerItCouldNotSet) {
     const struct {
         const char* what;

@@ -28,10 +28,9 @@ MsnMessenger::MsnMessenger(ClientDetection& detection)
 
 // Version 7 and later also keep ProxyState and ProxyType: the messenger switch writes
 // ProxyState on every version, and the restore must undo that too.
-std::vector<std::string> MsnMessenger::Names() {
+std::vector<std::string> MsnMessenger::Names(bool sevenOrLater) {
     std::vector<std::string> names;
-    if (detection_.IsMsnMessenger7OrLater())
-        names = {"UseTCP", "UseSOCKS4", "UseSOCKS5", "UseHTTP"};
+    if (sevenOrLater) names = {"UseTCP", "UseSOCKS4", "UseSOCKS5", "UseHTTP"};
     for (const char* n : {"ProxyState", "ProxyType", "SOCKS5Port", "SOCKS5Server", "SOCKS5Username",
                           "SOCKS5Password"})
         names.push_back(n);
@@ -42,18 +41,19 @@ void MsnMessenger::Save() {
     if (backup_.Saved()) return;
     RegKey key;
     if (key.Open(RegRoot::CurrentUser, kMsnMessengerKey, kRegReadWrite) == kOk)
-        backup_.Read(0, key, Names());
+        backup_.Read(0, key, Names(detection_.IsMsnMessenger7OrLater()));
 }
 
 void MsnMessenger::SetSocks(CPreferences& prefs) {
     modified_ = true;
     RegKey key;
     if (key.Open(RegRoot::CurrentUser, kMsnMessengerKey, kRegReadWrite) != kOk) return;
-    backup_.BeforeWrite(0, key, Names());
+    bool seven = detection_.IsMsnMessenger7OrLater();
+    backup_.BeforeWrite(0, key, Names(seven));
     bool ok = true;
     auto check = [&](long rc) { ok = rc == kOk && ok; };
     uint32_t v = 0;
-    if (detection_.IsMsnMessenger7OrLater()) {
+    if (seven) {
         // Only a value that is missing or says the opposite is changed.
         auto set = [&](const char* name, uint32_t want, uint32_t opposite) {
             uint32_t now = 0;
@@ -85,7 +85,8 @@ KeyWrite MsnMessenger::SwitchProxy(bool on, const CPreferences& prefs) {
     RegKey key;
     if (key.Open(RegRoot::CurrentUser, kMsnMessengerKey, kRegReadWrite) != kOk)
         return KeyWrite::NoKey;
-    backup_.BeforeWrite(0, key, Names());
+    if (!backup_.IsRead(0)) backup_.Read(0, key, Names(detection_.IsMsnMessenger7OrLater()));
+    backup_.BeforeWrite(0, key);
     modified_ = true;
     bool ok = on ? WriteSocks5Endpoint(key, prefs.GetActiveIpAddress(), prefs.GetSocksPort())
                  : SetBinary4(key, "ProxyState", 0) == kOk;

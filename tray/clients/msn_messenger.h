@@ -24,7 +24,7 @@ class MsnMessenger {
     ClientBackup& Backup() { return backup_; }
 
   private:
-    std::vector<std::string> Names();
+    std::vector<std::string> Names(bool sevenOrLater);
 
     ClientDetection& detection_;
     ClientBackup backup_;
