@@ -8,8 +8,8 @@
 #include "platform/prompt.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "tray/core/log_file.h"
 #include "tray/app/process_search.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 
@@ -67,8 +67,9 @@ void CCorvanApp::ReadHideFlags() {
     RegKey user, machine;
     user.Open(RegRoot::CurrentUser, kPreferencesKey, kRegRead);
     machine.Open(RegRoot::LocalMachine, kPreferencesKey, kRegRead);
-    for (auto [name, field] :
-         {std::pair<const char*, int*>{"HideGUI", &hideGui_}, {"HideAll", &hideAll_}}) {
+    for (auto [id, field] :
+         {std::pair<PrefId, int*>{PrefId::HideGUI, &hideGui_}, {PrefId::HideAll, &hideAll_}}) {
+        const char* name = PrefName(id);
         if (!user.IsOpen() || user.QueryInt(name, field) != kOk)
             if (machine.IsOpen()) machine.QueryInt(name, field);
     }
