@@ -10,16 +10,10 @@
 namespace corv {
 
 namespace {
+
 constexpr char kClassPathDefault[] =
     "lib\\corvane.client.jar;lib\\nist-sip-1.2.jar;lib\\JainSipApi1.1.jar;lib\\nist-sdp-1.0.jar;"
     "lib\\js.jar;lib\\javax.servlet.jar;lib\\cryptix32.jar;lib\\cryptix-asn1.jar;lib\\gonative.jar";
-}  // namespace
-
-const char* const kPreferencesKey = "SOFTWARE\\Velmora\\Corvane\\Preferences";
-const char* const kDefaultClassPath = kClassPathDefault;
-const char* const kCredentialMask = "********";
-
-namespace {
 
 using P = CPreferences;
 constexpr PrefScope kInstall = PrefScope::Install;
@@ -81,6 +75,10 @@ constexpr PrefRow Num(PrefId id, const char* name, PrefScope scope, unsigned fla
 }
 
 }  // namespace
+
+const char* const kPreferencesKey = "SOFTWARE\\Velmora\\Corvane\\Preferences";
+const char* const kDefaultClassPath = kClassPathDefault;
+const char* const kCredentialMask = "********";
 
 // The rows, in PrefId order: registry name, scope, flags, groups, default, dump line (1 to 4
 // are the store's own flags, see DumpLines), member, dump label when not the name.
@@ -150,6 +148,11 @@ struct CPreferences::Table {
             &P::alwaysTunnelMedia_),
     }};
 };
+
+// What the rows do not say stays as named code below: Home's trimmed trailing backslashes and
+// its role in choosing the install type (Load, HomeValue) and its run-time default (the
+// constructor); the account's all-users fallback (ReadUserFirst) and announced, set-only save
+// (Save); the single-value writers (Write*); the flags' "1"/"0" in copies (operator=).
 
 namespace {
 

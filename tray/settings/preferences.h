@@ -72,7 +72,7 @@ enum class PrefKind : unsigned char {
 
 // Where Load takes a value from. "All-users" counts only for an all-users install.
 enum class PrefScope : unsigned char {
-    Install,           // Home: all-users, else per-user (see LoadHome)
+    Install,           // Home: all-users, else per-user (named rule in Load)
     AllUsers,          // all-users key only
     AllUsersThenUser,  // all-users, replaced by a per-user value
     UserThenAllUsers,  // per-user when readable, else all-users
@@ -266,7 +266,6 @@ class CPreferences {
     void WriteOne(PrefId id, bool create, RegRoot root) const;
     bool ReadRow(const RegKey& key, const PrefRow& row);
     void ReadUserFirst(const PrefRow& row, const RegKey& user, const RegKey& machine);
-    void LoadHome(const RegKey& key);
     std::string DumpValue(const PrefRow& row) const;
 
     bool isAdministrator_ = false;
