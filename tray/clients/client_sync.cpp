@@ -164,19 +164,12 @@ void SetWindowsMessenger5ClientMode() {
                 static_cast<unsigned>(rc));
 }
 
-// One place for both comparisons, so that they can follow the preferences' own groups.
 bool SyncSettingsChanged(const CPreferences& a, const CPreferences& b) {
-    return a.GetSyncMessenger() != b.GetSyncMessenger() ||
-           a.GetSyncMsnMessenger() != b.GetSyncMsnMessenger() ||
-           a.GetSyncEconf() != b.GetSyncEconf() || a.GetSyncXLite() != b.GetSyncXLite() ||
-           a.GetDoNotSync() != b.GetDoNotSync();
+    return DiffersIn(PrefGroup::ClientChoice, a, b);
 }
 
 bool AddressSettingsChanged(const CPreferences& a, const CPreferences& b) {
-    return !EqualsNoCase(a.GetSyncMode(), b.GetSyncMode()) ||
-           !EqualsNoCase(a.GetLocalIpAddress(), b.GetLocalIpAddress()) ||
-           a.GetFixedSipPort() != b.GetFixedSipPort() ||
-           a.GetFixedSocksPort() != b.GetFixedSocksPort();
+    return DiffersIn(PrefGroup::AddressMode, a, b);
 }
 
 }  // namespace corv
