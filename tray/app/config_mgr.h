@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/sync.h"
 #include "tray/java/java_launcher.h"
 #include "tray/java/runtime_discovery.h"
 #include "tray/settings/config_sync.h"
@@ -98,7 +98,7 @@ class CConfigMgr : public JavaLaunchHost {
     // Messenger programs found on the machine (filled by their synchronisation).
     bool msnMessengerInstalled_ = false;
     bool windowsMessengerInstalled_ = false;
-    std::mutex javaAddressMutex_;
+    Mutex javaAddressMutex_;
     std::string javaLocalAddress_;
     bool windowClosed_ = false;
 };
