@@ -3,7 +3,14 @@ include(CTest)
 
 if(WIN32)
     set(CORV_WINDOWS ON)
-    add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
+    # The 32-bit programs load on Windows 2000: its headers then hide what it lacks.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(CORV_WINNT 0x0500)
+    else()
+        set(CORV_WINNT 0x0501)
+    endif()
+    add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=${CORV_WINNT}
+                            WINVER=${CORV_WINNT} _WIN32_IE=0x0600)
     add_compile_options(-Wall -Wextra)
     # One self-contained binary per deliverable: no MinGW runtime DLLs to ship.
     add_link_options(-static -static-libgcc -static-libstdc++)
