@@ -3,10 +3,13 @@ include(CTest)
 
 if(WIN32)
     set(CORV_WINDOWS ON)
-    # The 32-bit programs load on Windows 2000: its headers then hide what it lacks.
+    # The oldest Windows each build loads on (the import check holds the programs to it). The
+    # 32-bit build compiles against Windows 2000's headers, which hide what that system lacks.
     if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(CORV_WINDOWS_FLOOR 2000)
         set(CORV_WINNT 0x0500)
     else()
+        set(CORV_WINDOWS_FLOOR 7)
         set(CORV_WINNT 0x0501)
     endif()
     add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=${CORV_WINNT}
