@@ -1,7 +1,9 @@
 #include "tray/app/config_mgr.h"
 
 #include "platform/system.h"
+#include "platform/thread.h"
 #include "tray/core/log_file.h"
+#include "tray/core/messages.h"
 #include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
 #include "tray/settings/startup_entry.h"
@@ -91,12 +93,15 @@ void CConfigMgr::OnSocksPortUpdated(int port) {
     SetActiveSettings(*prefs_, corvaneId_);
 }
 
-void CConfigMgr::OnJavaStarted(int) {
-    try {
-        SetActiveSettings(*prefs_, corvaneId_);
-    } catch (...) {
-        TheLog().Log("Internal error(ignored): Caught exception while calling OnJavaStarted()\n");
-    }
+void CConfigMgr::OnJavaStarted(int value) {
+    javaStarted_ = value;
+    if (!PostToMain(kMsgJavaStarted))
+        JavaLogQueue().Push("OnJavaStarted: no main window, active settings not published\n");
+}
+
+void CConfigMgr::HandleJavaStarted() {
+    if (!javaStarted_.load()) return;
+    SetActiveSettings(*prefs_, corvaneId_);
 }
 
 }  // namespace corv

@@ -33,6 +33,7 @@ class RecordingConfigMgr : public CConfigMgr {
         if (port < 0) throw std::runtime_error("bad port");
         calls.push_back("socks " + std::to_string(port));
     }
+    void HandleJavaStarted() override { calls.push_back("java started"); }
     std::vector<std::string> calls;
 };
 
@@ -57,10 +58,10 @@ TEST_F(FrameMessagesTest, EachMessageLogsItsLineAndHandsItsWorkToTheController) 
     const unsigned all[] = {
         kMsgSyncMessenger,  kMsgJavaLog,          kMsgVerifyInstallation, kMsgScriptLog,
         kMsgScriptFinished, kMsgRegMonLog,        kMsgRestartCorvane,     kMsgReloadClientSettings,
-        kMsgSipPortUpdated, kMsgSocksPortUpdated, kMsgHttpProxyUpdate};
+        kMsgSipPortUpdated, kMsgSocksPortUpdated, kMsgJavaStarted,        kMsgHttpProxyUpdate};
     for (unsigned m : all) EXPECT_TRUE(HandleFrameMessage(m, &cm, listener)) << m;
     EXPECT_EQ((std::vector<std::string>{"sync 1", "verify", "startlog", "restart", "reload",
-                                        "sip 5070", "socks 1081", "restart"}),
+                                        "sip 5070", "socks 1081", "java started", "restart"}),
               cm.calls);
     std::string said = Said();
     size_t at = 0;
@@ -70,7 +71,7 @@ TEST_F(FrameMessagesTest, EachMessageLogsItsLineAndHandsItsWorkToTheController) 
           "CMainFrame Received OnScriptFinished\n", "CMainFrame Received OnRegMonLog\n",
           "CMainFrame Received OnRestartCorvane\n", "CMainFrame Received OnReloadClientSettings\n",
           "CMainFrame Received OnSipPortUpdated\n", "CMainFrame Received OnSocksPortUpdated\n",
-          "CMainFrame Received OnHttpProxyUpdate\n"}) {
+          "CMainFrame Received OnJavaStarted\n", "CMainFrame Received OnHttpProxyUpdate\n"}) {
         size_t found = said.find(line, at);
         ASSERT_NE(std::string::npos, found) << line << " in order in\n" << said;
         at = found;
