@@ -5,11 +5,6 @@
 
 namespace corv {
 
-LineQueue& ScriptLogQueue() {
-    static LineQueue queue;
-    return queue;
-}
-
 LineQueue& RegMonLogQueue() {
     static LineQueue queue;
     return queue;

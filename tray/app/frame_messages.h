@@ -11,8 +11,7 @@ namespace corv {
 
 class CConfigMgr;
 
-// Log lines of the script runner and of the registry monitor; their threads push and post.
-LineQueue& ScriptLogQueue();
+// Log lines of the registry monitor; its thread pushes and posts.
 LineQueue& RegMonLogQueue();
 
 // "OnJavaLog" and so on for the private messages 33419-33429 and 33518-33520; nullptr otherwise.

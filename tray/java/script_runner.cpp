@@ -14,8 +14,7 @@ ScriptRunner& ScriptRunner::Instance() {
 }
 
 LineQueue& ScriptRunner::Queue() {
-    static LineQueue queue;
-    return queue;
+    return ScriptLogQueue();
 }
 
 bool ScriptRunner::Start(const std::string& script, const std::string& arguments,
