@@ -52,7 +52,7 @@ class CallScope {
     CJniListener* listener_ = nullptr;
 };
 
-std::atomic_flag g_setting = ATOMIC_FLAG_INIT;
+std::atomic_flag g_setting = ATOMIC_FLAG_INIT;  // one setListener at a time
 
 void Pause() {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));

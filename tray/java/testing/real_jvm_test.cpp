@@ -206,6 +206,12 @@ TEST_F(RealJvm, HostExitsWhileTheClientKeepsReporting) {
     setListener(lingering);
     auto* launcher = new JavaLauncher(&host_);
     ASSERT_EQ(launcher->Start(1, settings_), kOk);
+    // The launcher's last post comes just before DestroyJavaVM, where its thread stays.
+    ASSERT_TRUE(poster_.WaitUntil([](const std::vector<Posted>& all) {
+        int logs = 0;
+        for (const auto& p : all) logs += p.message == kMsgJavaLog;
+        return logs >= 2;
+    }));
     ASSERT_TRUE(lingering->WaitInside()) << "the client did not report";
 
     setListener(nullptr);
