@@ -196,22 +196,33 @@ TEST_F(GuiWrapperTest, AStringThatCannotBeConvertedEndsTheCallWithItsExceptionPe
         bool pending;
     };
     const Case cases[] = {
-        {"text", [&](JNIEnv* e) { NATIVE(setStatusBarW)
-                                  (e, nullptr, J(bad)); }, {"get x"}, true},
+        {"text",
+         [&](JNIEnv* e) {
+             NATIVE(setStatusBarW)
+             (e, nullptr, J(bad));
+         },
+         {"get x"},
+         true},
         {"title",
-         [&](JNIEnv* e) { NATIVE(balloonInfoW)
-                          (e, nullptr, J(bad), J(m)); },
+         [&](JNIEnv* e) {
+             NATIVE(balloonInfoW)
+             (e, nullptr, J(bad), J(m));
+         },
          {"get x"},
          true},
         {"message",
-         [&](JNIEnv* e) { NATIVE(balloonWarningW)
-                          (e, nullptr, J(t), J(bad)); },
+         [&](JNIEnv* e) {
+             NATIVE(balloonWarningW)
+             (e, nullptr, J(t), J(bad));
+         },
          {"get T", "get x", "release T"},
          true},
         // A null string is no failure: it reaches the listener as empty text.
         {"null",
-         [&](JNIEnv* e) { NATIVE(dialogBoxW)
-                          (e, nullptr, nullptr); },
+         [&](JNIEnv* e) {
+             NATIVE(dialogBoxW)
+             (e, nullptr, nullptr);
+         },
          {"1 dialogBox"},
          false},
     };
