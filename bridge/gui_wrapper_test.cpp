@@ -184,6 +184,19 @@ TEST_F(GuiWrapperTest, ANewListenerReplacesTheOldAndNullSwitchesForwardingOff) {
     EXPECT_THAT(g_events, ElementsAre("6 enableMessengerProxy"));
 }
 
+void SetStatusBar(JNIEnv* e, jstring text) {
+    NATIVE(setStatusBarW)(e, nullptr, text);
+}
+void DialogBox(JNIEnv* e, jstring text) {
+    NATIVE(dialogBoxW)(e, nullptr, text);
+}
+void BalloonInfo(JNIEnv* e, jstring title, jstring message) {
+    NATIVE(balloonInfoW)(e, nullptr, title, message);
+}
+void BalloonWarning(JNIEnv* e, jstring title, jstring message) {
+    NATIVE(balloonWarningW)(e, nullptr, title, message);
+}
+
 TEST_F(GuiWrapperTest, AStringThatCannotBeConvertedEndsTheCallWithItsExceptionPending) {
     RecordingListener listener;
     setListener(&listener);
@@ -196,35 +209,14 @@ TEST_F(GuiWrapperTest, AStringThatCannotBeConvertedEndsTheCallWithItsExceptionPe
         bool pending;
     };
     const Case cases[] = {
-        {"text",
-         [&](JNIEnv* e) {
-             NATIVE(setStatusBarW)
-             (e, nullptr, J(bad));
-         },
-         {"get x"},
-         true},
-        {"title",
-         [&](JNIEnv* e) {
-             NATIVE(balloonInfoW)
-             (e, nullptr, J(bad), J(m));
-         },
-         {"get x"},
-         true},
+        {"text", [&](JNIEnv* e) { SetStatusBar(e, J(bad)); }, {"get x"}, true},
+        {"title", [&](JNIEnv* e) { BalloonInfo(e, J(bad), J(m)); }, {"get x"}, true},
         {"message",
-         [&](JNIEnv* e) {
-             NATIVE(balloonWarningW)
-             (e, nullptr, J(t), J(bad));
-         },
+         [&](JNIEnv* e) { BalloonWarning(e, J(t), J(bad)); },
          {"get T", "get x", "release T"},
          true},
         // A null string is no failure: it reaches the listener as empty text.
-        {"null",
-         [&](JNIEnv* e) {
-             NATIVE(dialogBoxW)
-             (e, nullptr, nullptr);
-         },
-         {"1 dialogBox"},
-         false},
+        {"null", [&](JNIEnv* e) { DialogBox(e, nullptr); }, {"1 dialogBox"}, false},
     };
     for (const Case& c : cases) {
         FakeEnv env;
