@@ -95,6 +95,7 @@ class CConfigMgr : public JavaLaunchHost {
     bool runInBackground_ = true;
     bool credentialsOk_ = true;
     bool verifyStarted_ = false;
+    bool createdScriptLogs_ = false;  // Home\logs was made for verify.bat's output
     // Messenger programs found on the machine (filled by their synchronisation).
     bool msnMessengerInstalled_ = false;
     bool windowsMessengerInstalled_ = false;
