@@ -38,11 +38,11 @@ struct Case {
     std::string args;
     // Registry values beyond Home and the account; given the Home folder.
     std::function<void(const std::string& home)> setup;
-    bool runs;             // true: runs until the quit message; false: ends by itself
-    std::string title;     // of the main window, when it runs
-    std::string logFolder; // below Home
-    bool script;           // the verification's output must reach the log
-    std::vector<std::string> logHas;    // "<home>" stands for Home
+    bool runs;                        // true: runs until the quit message; false: ends by itself
+    std::string title;                // of the main window, when it runs
+    std::string logFolder;            // below Home
+    bool script;                      // the verification's output must reach the log
+    std::vector<std::string> logHas;  // "<home>" stands for Home
     std::vector<std::string> logLacks;
     std::string status = std::string();  // published while it runs, when not empty
 };
@@ -112,8 +112,7 @@ std::string ReadStatus() {
         return std::string();
     wchar_t buf[1024];
     DWORD size = sizeof(buf) - sizeof(wchar_t), type = 0;
-    LONG rc =
-        RegQueryValueExW(k, L"Status", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
+    LONG rc = RegQueryValueExW(k, L"Status", nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
     RegCloseKey(k);
     if (rc != ERROR_SUCCESS || type != REG_SZ) return std::string();
     return Narrow(std::wstring(buf, size / sizeof(wchar_t)).c_str());
@@ -160,52 +159,112 @@ std::vector<Case> Cases() {
     const std::string plainLog = "logs";
     return {
         // The campaign's faults.
-        {"longhome", HomeKind::Long, "", none, false, "", plainLog, false,
+        {"longhome",
+         HomeKind::Long,
+         "",
+         none,
+         false,
+         "",
+         plainLog,
+         false,
          {"Can't change to directory <home>\n"},
          {"Changed directory to "}},
-        {"roothome", HomeKind::DriveRoot, "", none, true, "Corvane", plainLog, true,
+        {"roothome",
+         HomeKind::DriveRoot,
+         "",
+         none,
+         true,
+         "Corvane",
+         plainLog,
+         true,
          {"Changed directory to C:\\\n", "--- Home                  = C:\\\n"},
          {"Could not read: "}},
-        {"clientid", HomeKind::Plain, "/id:ABC", none, true, "Corvane-ABC", "logs-ABC", true,
+        {"clientid",
+         HomeKind::Plain,
+         "/id:ABC",
+         none,
+         true,
+         "Corvane-ABC",
+         "logs-ABC",
+         true,
          {"SetCorvaneId: ABC\n"},
          {"Could not read: "}},
         {kAccented.c_str(), HomeKind::Plain, "", none, true, "Corvane", plainLog, true, {}, {}},
         {kCyrillic.c_str(), HomeKind::Plain, "", none, true, "Corvane", plainLog, true, {}, {}},
-        {"forged", HomeKind::Plain, "",
+        {"forged",
+         HomeKind::Plain,
+         "",
          [](const std::string&) {
              SetPref("UserId", kForged);
              SetPref("SyncMode", "fixed");
              SetPref("LocalIpAddress", "127.0.0.9\r\n\x1b\x07x");
          },
-         true, "Corvane", plainLog, false,
+         true,
+         "Corvane",
+         plainLog,
+         false,
          {"--- UserId                = bob\\n[2026-1-1 00:00:00,000]  FAKE LOG LINE\n",
           "-->StatusBar: Disabled: Address 127.0.0.9\\r\\n\\x1b\\x07x is not in local host "
           "table\n"},
          {"\n[2026-1-1 00:00:00,000]  FAKE"},
          "Disabled: Address 127.0.0.9 x is not in local host table"},
-        {"idescape", HomeKind::Plain, "/id:\\..\\..\\escape", none, true, "Corvane", plainLog, true,
+        {"idescape",
+         HomeKind::Plain,
+         "/id:\\..\\..\\escape",
+         none,
+         true,
+         "Corvane",
+         plainLog,
+         true,
          {"Client id \"\\..\\..\\escape\" refused, it holds a path separator; running without a "
           "client id\n"},
          {"SetCorvaneId"}},
-        {"idparent", HomeKind::Plain, "/id:..\\..", none, true, "Corvane", plainLog, false,
+        {"idparent",
+         HomeKind::Plain,
+         "/id:..\\..",
+         none,
+         true,
+         "Corvane",
+         plainLog,
+         false,
          {"Client id \"..\\..\" refused, it holds a path separator; running without a client "
           "id\n"},
          {}},
-        {"idnested", HomeKind::Plain, "/id:a\\b", none, true, "Corvane", plainLog, false,
+        {"idnested",
+         HomeKind::Plain,
+         "/id:a\\b",
+         none,
+         true,
+         "Corvane",
+         plainLog,
+         false,
          {"Client id \"a\\b\" refused, it holds a path separator; running without a client id\n"},
          {}},
-        {"idlong", HomeKind::Plain, "/id:" + std::string(300, 'i'), none, true, "Corvane",
-         plainLog, false,
+        {"idlong",
+         HomeKind::Plain,
+         "/id:" + std::string(300, 'i'),
+         none,
+         true,
+         "Corvane",
+         plainLog,
+         false,
          {"\" refused, it is longer than 64 characters; running without a client id\n"},
          {}},
-        {"classpath", HomeKind::Plain, "",
-         [](const std::string&) { SetPref("classpath", ClassPathOfMissingEntries(1001)); }, true,
-         "Corvane", plainLog, false,
+        {"classpath",
+         HomeKind::Plain,
+         "",
+         [](const std::string&) { SetPref("classpath", ClassPathOfMissingEntries(1001)); },
+         true,
+         "Corvane",
+         plainLog,
+         false,
          {"Warning: unexisting classpath: <home>\\x\n",
           " lines dropped while the log file was closed (at most 1024 wait)\n"},
          {}},
         // A sample of those that behaved soundly before.
-        {"wrongtypes", HomeKind::Plain, "",
+        {"wrongtypes",
+         HomeKind::Plain,
+         "",
          [](const std::string&) {
              SetDword(HKEY_CURRENT_USER, kPrefs, "UserId", 7);
              SetDword(HKEY_CURRENT_USER, kPrefs, "SyncMode", 7);
@@ -213,33 +272,65 @@ std::vector<Case> Cases() {
              SetPref("HideAll", "1");
              SetDword(HKEY_CURRENT_USER, kLogger, "log/File/Count", 3);
          },
-         true, "Corvane", plainLog, false, {"--- LaunchAtStartup       = 1\n"}, {}},
-        {"bigvalues", HomeKind::Plain, "",
+         true,
+         "Corvane",
+         plainLog,
+         false,
+         {"--- LaunchAtStartup       = 1\n"},
+         {}},
+        {"bigvalues",
+         HomeKind::Plain,
+         "",
          [](const std::string&) {
              SetPref("Passwd", std::string(2048, 'p'));
              SetPref("HttpProxyAddress", std::string(5000, 'h'));
              SetPref("Url", std::string(2048, 'u'));
              SetPref("classpath", std::string(5000, 'c'));
          },
-         true, "Corvane", plainLog, false, {"--- HttpProxyAddress      = \n"}, {}},
-        {"format", HomeKind::Plain, "/" + kFormat + " " + kFormat,
+         true,
+         "Corvane",
+         plainLog,
+         false,
+         {"--- HttpProxyAddress      = \n"},
+         {}},
+        {"format",
+         HomeKind::Plain,
+         "/" + kFormat + " " + kFormat,
          [](const std::string&) {
              SetPref("UserId", kFormat);
              SetPref("Url", kFormat);
          },
-         true, "Corvane", plainLog, false,
+         true,
+         "Corvane",
+         plainLog,
+         false,
          {"Parameters: /" + kFormat + " " + kFormat + ", Started at: ",
           "--- UserId                = " + kFormat + "\n"},
          {}},
-        {"embeddednul", HomeKind::Plain, "",
+        {"embeddednul",
+         HomeKind::Plain,
+         "",
          [](const std::string&) {
              SetRawString(HKEY_CURRENT_USER, kPrefs, "UserId", std::wstring(L"bob\0evil", 8));
              SetRawString(HKEY_CURRENT_USER, kPrefs, "LocalIpAddress",
                           std::wstring(L"127.0.0.1\0x", 11));
          },
-         true, "Corvane", plainLog, false, {}, {"evil"}},
-        {"longcommand", HomeKind::Plain, std::string(30000, 'a'), none, true, "Corvane", plainLog,
-         false, {"Parameters: aaaa"}, {}},
+         true,
+         "Corvane",
+         plainLog,
+         false,
+         {},
+         {"evil"}},
+        {"longcommand",
+         HomeKind::Plain,
+         std::string(30000, 'a'),
+         none,
+         true,
+         "Corvane",
+         plainLog,
+         false,
+         {"Parameters: aaaa"},
+         {}},
     };
 }
 
@@ -259,100 +350,105 @@ class HostileInputTest : public ::testing::Test {
 
 // What a run of Home = "C:\" leaves in C:\, removed file by file.
 void RemoveDriveRootFiles(bool logsExisted) {
-    for (const char* f : {"C:\\logs\\start0.log", "C:\\logs\\start1.log", "C:\\logs\\start2.log",
-                          "C:\\logs\\start3.log", "C:\\logs\\start4.log", "C:\\logs\\start.log",
-                          "C:\\verify.bat"})
+    for (const char* f :
+         {"C:\\logs\\start0.log", "C:\\logs\\start1.log", "C:\\logs\\start2.log",
+          "C:\\logs\\start3.log", "C:\\logs\\start4.log", "C:\\logs\\start.log", "C:\\verify.bat"})
         DeleteFileW(Widen(f).c_str());
     if (!logsExisted) RemoveDirectoryW(L"C:\\logs");
 }
 
-TEST_F(HostileInputTest, EveryInputEndsInOrderAndLeavesNothingOutsideHome) {
+// One run of the program with the case's input, and every check of its outcome. A failed
+// assertion ends this case only.
+void RunCase(const Case& c) {
     const std::string temp = TempRoot();
     const std::string tempFolder = temp.substr(0, temp.size() - 1);
     const std::string tempParent = FolderOf(tempFolder);
+    const bool logsExisted = IsDirectory("C:\\logs");
+    std::set<std::string> root = Entries("C:\\"), inTemp = Entries(tempFolder),
+                          besideTemp = Entries(tempParent);
+    struct DriveRootCleanup {
+        bool active, logsExisted;
+        ~DriveRootCleanup() {
+            if (active) RemoveDriveRootFiles(logsExisted);
+        }
+    } cleanup{c.home == HomeKind::DriveRoot, logsExisted};
+
+    TrayProcess tray(c.name);
+    std::string home = tray.Home();
+    if (c.home == HomeKind::Long) home = MakeLongFolder(tray.Home());
+    if (c.home == HomeKind::DriveRoot) home = "C:\\";
+    SetPref("Home", home);
+    SetPref("UserId", "bob");
+    SetPref("Passwd", "digest");
+    SetString(HKEY_CURRENT_USER, kLogger, "log/Format1814", "ascii");
+    c.setup(home);
+    const std::string log = WithTrailingBackslash(home) + c.logFolder + "\\start0.log";
+    const std::string script = WithTrailingBackslash(home) + "verify.bat";
+
+    ASSERT_TRUE(tray.Start(c.args));
+    if (c.runs) {
+        HWND w = tray.WaitForWindow(c.title);
+        ASSERT_NE(nullptr, w) << "no window titled " << c.title;
+        if (!c.status.empty()) {
+            std::string status;
+            for (unsigned waited = 0; waited < kBound && status != c.status; waited += 50) {
+                Sleep(50);
+                status = ReadStatus();
+            }
+            EXPECT_EQ(c.status, status);
+        }
+        // The verification's script deletes itself when it is done.
+        for (unsigned waited = 0; waited < kBound && FileExists(script); waited += 50) Sleep(50);
+        if (c.script) {
+            for (unsigned waited = 0; waited < kBound; waited += 50, Sleep(50))
+                if (ReadLogFile(log).find("[script] END") != std::string::npos) break;
+        }
+        EXPECT_EQ(0, tray.CloseAndWait(w, kBound));
+    } else {
+        EXPECT_EQ(0, tray.WaitForExit(kBound));
+    }
+
+    const std::string text = ReadLogFile(log);
+    EXPECT_NE(std::string::npos, text.find("~CCorvanApp Exiting at ")) << log << "\n" << text;
+    for (const std::string& part : c.logHas)
+        EXPECT_NE(std::string::npos, text.find(Replace(part, home))) << part;
+    for (const std::string& part : c.logLacks)
+        EXPECT_EQ(std::string::npos, text.find(Replace(part, home))) << part;
+    if (c.script) {
+        EXPECT_NE(std::string::npos, text.find("[script] echo BEGIN >> logs\\start.log")) << text;
+        // The script was readable to the command interpreter: it deleted itself.
+        std::string oem;
+        const std::string del = Utf8ToOem(script, &oem) ? script : "%~f0";
+        EXPECT_NE(std::string::npos, text.find("[script] del \"" + del + "\" \n")) << text;
+        EXPECT_FALSE(FileExists(script));
+        if (c.logFolder != "logs") {  // made for the script only, and gone with it
+            EXPECT_FALSE(FileExists(WithTrailingBackslash(home) + "logs"));
+        }
+    }
+
+    // Nothing left of what the program removes at exit, and no key of its own making.
+    for (const char* name : kRemovedAtExit)
+        EXPECT_FALSE(HasValue(HKEY_CURRENT_USER, kSettings, name)) << name;
+    EXPECT_EQ(std::vector<std::string>{}, Subkeys(HKEY_CURRENT_USER, kSettings));
+    for (const std::string& key : Subkeys(HKEY_CURRENT_USER, kCorvane))
+        EXPECT_TRUE(key == "Preferences" || key == "Settings") << key;
+    EXPECT_EQ(std::vector<std::string>{"Corvane"}, Subkeys(HKEY_CURRENT_USER, "SOFTWARE\\Velmora"));
+    // Nothing new outside Home and its log folder (all of C:\ is Home for one case).
+    for (const std::string& name : Entries("C:\\"))
+        EXPECT_TRUE(root.count(name) || c.home == HomeKind::DriveRoot) << "C:\\" << name;
+    const std::string ownName = tray.Home().substr(temp.size());
+    for (const std::string& name : Entries(tempFolder))
+        EXPECT_TRUE(inTemp.count(name) || name == ownName || name == ownName + ".out")
+            << tempFolder << "\\" << name;
+    for (const std::string& name : Entries(tempParent))
+        EXPECT_TRUE(besideTemp.count(name)) << tempParent << "\\" << name;
+}
+
+TEST_F(HostileInputTest, EveryInputEndsInOrderAndLeavesNothingOutsideHome) {
     for (const Case& c : Cases()) {
         SCOPED_TRACE(c.name);
         Clean();
-        const bool logsExisted = IsDirectory("C:\\logs");
-        std::set<std::string> root = Entries("C:\\"), inTemp = Entries(tempFolder),
-                              besideTemp = Entries(tempParent);
-        {
-            TrayProcess tray(c.name);
-            std::string home = tray.Home();
-            if (c.home == HomeKind::Long) home = MakeLongFolder(tray.Home());
-            if (c.home == HomeKind::DriveRoot) home = "C:\\";
-            SetPref("Home", home);
-            SetPref("UserId", "bob");
-            SetPref("Passwd", "digest");
-            SetString(HKEY_CURRENT_USER, kLogger, "log/Format1814", "ascii");
-            c.setup(home);
-            const std::string log = WithTrailingBackslash(home) + c.logFolder + "\\start0.log";
-
-            ASSERT_TRUE(tray.Start(c.args));
-            if (c.runs) {
-                HWND w = tray.WaitForWindow(c.title);
-                ASSERT_NE(nullptr, w) << "no window titled " << c.title;
-                if (!c.status.empty()) {
-                    std::string status;
-                    for (unsigned waited = 0; waited < kBound && status != c.status; waited += 50) {
-                        Sleep(50);
-                        status = ReadStatus();
-                    }
-                    EXPECT_EQ(c.status, status);
-                }
-                // The verification's script deletes itself when it is done.
-                const std::string script = WithTrailingBackslash(home) + "verify.bat";
-                for (unsigned waited = 0; waited < kBound && FileExists(script); waited += 50)
-                    Sleep(50);
-                if (c.script) {
-                    for (unsigned waited = 0; waited < kBound; waited += 50, Sleep(50))
-                        if (ReadLogFile(log).find("[script] END") != std::string::npos) break;
-                }
-                EXPECT_EQ(0, tray.CloseAndWait(w, kBound));
-            } else {
-                EXPECT_EQ(0, tray.WaitForExit(kBound));
-            }
-
-            const std::string text = ReadLogFile(log);
-            EXPECT_NE(std::string::npos, text.find("~CCorvanApp Exiting at ")) << log << "\n"
-                                                                                 << text;
-            for (const std::string& part : c.logHas)
-                EXPECT_NE(std::string::npos, text.find(Replace(part, home))) << part;
-            for (const std::string& part : c.logLacks)
-                EXPECT_EQ(std::string::npos, text.find(Replace(part, home))) << part;
-            if (c.script) {
-                EXPECT_NE(std::string::npos, text.find("[script] echo BEGIN >> logs\\start.log"))
-                    << text;
-                // The script was readable to the command interpreter: it deleted itself.
-                const std::string script = WithTrailingBackslash(home) + "verify.bat";
-                std::string oem;
-                const std::string del = Utf8ToOem(script, &oem) ? script : "%~f0";
-                EXPECT_NE(std::string::npos, text.find("[script] del \"" + del + "\" \n")) << text;
-                EXPECT_FALSE(FileExists(script));
-                if (c.logFolder != "logs") {  // made for the script only, and gone with it
-                    EXPECT_FALSE(FileExists(WithTrailingBackslash(home) + "logs"));
-                }
-            }
-
-            // Nothing left of what the program removes at exit, and no key of its own making.
-            for (const char* name : kRemovedAtExit)
-                EXPECT_FALSE(HasValue(HKEY_CURRENT_USER, kSettings, name)) << name;
-            EXPECT_EQ(std::vector<std::string>{}, Subkeys(HKEY_CURRENT_USER, kSettings));
-            for (const std::string& key : Subkeys(HKEY_CURRENT_USER, kCorvane))
-                EXPECT_TRUE(key == "Preferences" || key == "Settings") << key;
-            EXPECT_EQ(std::vector<std::string>{"Corvane"},
-                      Subkeys(HKEY_CURRENT_USER, "SOFTWARE\\Velmora"));
-            // Nothing new outside Home and its log folder.
-            for (const std::string& name : Entries("C:\\"))  // all of C:\ is Home for one case
-                EXPECT_TRUE(root.count(name) || c.home == HomeKind::DriveRoot) << "C:\\" << name;
-            const std::string ownName = tray.Home().substr(temp.size());
-            for (const std::string& name : Entries(tempFolder))
-                EXPECT_TRUE(inTemp.count(name) || name == ownName || name == ownName + ".out")
-                    << tempFolder << "\\" << name;
-            for (const std::string& name : Entries(tempParent))
-                EXPECT_TRUE(besideTemp.count(name)) << tempParent << "\\" << name;
-        }
-        if (c.home == HomeKind::DriveRoot) RemoveDriveRootFiles(logsExisted);
+        RunCase(c);
     }
 }
 

@@ -58,8 +58,9 @@ bool RemoveTree(const std::wstring& full, int depth) {
             }
             if (a & FILE_ATTRIBUTE_READONLY)
                 SetFileAttributesW(Extended(child).c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-            BOOL removed = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(Extended(child).c_str())
-                                                          : DeleteFileW(Extended(child).c_str());
+            BOOL removed = (a & FILE_ATTRIBUTE_DIRECTORY)
+                               ? RemoveDirectoryW(Extended(child).c_str())
+                               : DeleteFileW(Extended(child).c_str());
             ok = removed && ok;
         } while (FindNextFileW(h, &found));
         FindClose(h);
