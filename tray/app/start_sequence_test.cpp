@@ -223,7 +223,8 @@ TEST_F(StartSequenceTest, TheScriptIsWrittenForTheConsoleAndItsOutputReachesTheL
         }
 
         // The script's output, in the console's code page, with a control character.
-        Utf8ToOem("echo BEGIN in " + home + "\r\nbell\x07\r\n", &oem);
+        const std::string accented = "\xc3\xa9t\xc3\xa9";
+        ASSERT_TRUE(Utf8ToOem("echo BEGIN " + accented + "\r\nbell\x07\r\n", &oem));
         WriteFileBytes(home + "\\logs\\start.log", oem);
         mgr.AppendStartLog();
         TheLog().Close();
@@ -231,7 +232,7 @@ TEST_F(StartSequenceTest, TheScriptIsWrittenForTheConsoleAndItsOutputReachesTheL
         ReadFileText(home + "\\logs-ABC\\start0.log", &log);
         const bool binary = TheLog().Format() == "binary";
         EXPECT_NE(std::string::npos,
-                  log.find(CLogFile::Encode("[script] echo BEGIN in " + home + " \n", binary)));
+                  log.find(CLogFile::Encode("[script] echo BEGIN " + accented + " \n", binary)));
         EXPECT_NE(std::string::npos, log.find(CLogFile::Encode("[script] bell\\x07 \n", binary)));
         // The folder made for the script goes with its output.
         EXPECT_FALSE(PathExists(home + "\\logs")) << name;
