@@ -452,5 +452,42 @@ TEST_F(HostileInputTest, EveryInputEndsInOrderAndLeavesNothingOutsideHome) {
     }
 }
 
+// The tests' own tree delete never reaches outside the temp folder, and removes deep trees.
+TEST(RemoveTestTreeTest, RefusesAnythingButAFolderInsideTheTempFolder) {
+    const std::string temp = TempRoot();
+    const std::string pid = std::to_string(GetCurrentProcessId());
+    const std::string outside = "C:\\corv-outside-" + pid;
+    const std::string sibling = temp + "corv-sibling-" + pid;
+    const std::string file = temp + "corv-file-" + pid + ".txt";
+    CreateDirectoryW(Widen(outside).c_str(), nullptr);
+    CreateDirectoryW(Widen(sibling).c_str(), nullptr);
+    WriteFile(file, "a file");
+    for (const std::string& path :
+         {outside, std::string("C:\\"), temp, temp.substr(0, temp.size() - 1),
+          temp + "corv-sibling-" + pid + "\\..\\..", temp + "\\corv-sibling-" + pid,
+          "corv-sibling-" + pid, temp + "corv-sibling-" + pid + "/.", file}) {
+        EXPECT_FALSE(RemoveTestTree(path)) << path;
+    }
+    EXPECT_TRUE(IsDirectory(outside));
+    EXPECT_TRUE(IsDirectory(sibling));
+    EXPECT_TRUE(FileExists(file));
+
+    // A tree deeper than the path limit, with a read-only file, goes whole; its sibling stays.
+    const std::string tree = temp + "corv-tree-" + pid;
+    CreateDirectoryW(Widen(tree).c_str(), nullptr);
+    const std::string deep = MakeLongFolder(tree);
+    HANDLE h = CreateFileW(Extended(deep + "\\readonly.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_READONLY, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    CloseHandle(h);
+    EXPECT_TRUE(RemoveTestTree(tree));
+    EXPECT_FALSE(FileExists(tree));
+    EXPECT_TRUE(IsDirectory(sibling));
+
+    RemoveDirectoryW(Widen(outside).c_str());
+    RemoveDirectoryW(Widen(sibling).c_str());
+    DeleteFileW(Widen(file).c_str());
+}
+
 }  // namespace
 }  // namespace corv::test
