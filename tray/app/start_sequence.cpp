@@ -314,8 +314,10 @@ void CConfigMgr::VerifyInstallation() {
 
     ScriptRunner& runner = ScriptRunner::Instance();
     runner.SetTimeLimit(IsWindows9x(version) ? 60000 : 0);
-    if (!runner.Start(script, "", prefs_->GetHome()))
+    if (!runner.Start(script, "", prefs_->GetHome())) {
         log.Log("ScriptRunner failed to start thread, errno: %d\n", static_cast<int>(LastError()));
+        if (createdScriptLogs_) RemoveFolder(scriptLogs);
+    }
 }
 
 void CConfigMgr::AppendStartLog() {
