@@ -106,6 +106,7 @@ class CConfigMgr : public JavaLaunchHost {
     bool runInBackground_ = true;
     bool credentialsOk_ = true;
     bool verifyStarted_ = false;
+    bool createdScriptLogs_ = false;  // Home\logs was made for verify.bat's output
     // Written by the launcher thread before it posts; read by the main thread after the message.
     Mutex javaAddressMutex_;
     std::string javaLocalAddress_;

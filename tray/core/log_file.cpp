@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -43,6 +44,12 @@ bool ParseNumber(const std::string& text, int* out) {
 
 std::string RotatedName(const std::string& folder, int number) {
     return Format("%s%s%d%s", folder.c_str(), "start", number, ".log");
+}
+
+// Lost lines are reported by one line where they would have been.
+std::string DroppedLine(int count, const char* where, int bound) {
+    return CLogFile::LogLine(
+        corv::Format("Log: %d lines dropped %s (at most %d wait)\n", count, where, bound));
 }
 
 void PrintOut(const std::string& text) {
@@ -87,7 +94,7 @@ void CLogFile::ReadConfiguration() {
 void CLogFile::Log(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    std::string text = FormatV(fmt, args);
+    std::string text = FormatEscapedV(fmt, args);
     va_end(args);
     LogText(text);
 }
@@ -99,6 +106,8 @@ void CLogFile::LogText(const std::string& text) {
         WriteLocked(line);
     } else if (static_cast<int>(pending_.size()) < kPendingLines) {
         pending_.push_back(std::move(line));
+    } else {
+        ++dropped_;
     }
     if (consoleEcho_) PrintOut(text);
     if (observer_) observer_(text);
@@ -113,7 +122,7 @@ void CLogFile::Echo(const char* fmt, ...) {
     if (!consoleEcho_) return;
     va_list args;
     va_start(args, fmt);
-    std::string text = FormatV(fmt, args);
+    std::string text = FormatEscapedV(fmt, args);
     va_end(args);
     PrintOut(text);
 }
@@ -190,6 +199,8 @@ void CLogFile::CloseLocked() {
             FlushLocked();
             std::fclose(file_);
             file_ = nullptr;
+        } else {
+            dropped_ += static_cast<int>(pending_.size());
         }
     } else {
         return;  // nothing written yet and no file to write to: keep the lines for Open
@@ -222,6 +233,10 @@ void CLogFile::Flush() {
 void CLogFile::FlushLocked() {
     if (!file_) return;
     for (const std::string& line : pending_) WriteLocked(line);
+    if (dropped_ > 0) {
+        WriteLocked(DroppedLine(dropped_, "while the log file was closed", kPendingLines));
+        dropped_ = 0;
+    }
     std::fflush(file_);
     pending_.clear();
 }
@@ -255,12 +270,14 @@ bool CLogFile::AppendScriptOutput(const std::string& path) {
     size_t got;
     while ((got = std::fread(buf, 1, sizeof(buf), in)) > 0) text.append(buf, got);
     std::fclose(in);
+    // Child processes of the command interpreter write in its code page.
+    text = OemToUtf8(text);
 
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        WriteLocked("[script] " + Trim(text.substr(start, end - start)) + " \n");
+        WriteLocked("[script] " + EscapeControls(Trim(text.substr(start, end - start))) + " \n");
         start = end + 1;
     }
     if (!wasOpen) CloseLocked();
@@ -331,7 +348,10 @@ bool LineQueue::Push(const std::string& text) {
 
 bool LineQueue::PushRaw(const std::string& line) {
     std::lock_guard<Mutex> lock(mutex_);
-    if (static_cast<int>(lines_.size()) >= kSlots) return false;
+    if (static_cast<int>(lines_.size()) >= kSlots) {
+        ++dropped_;
+        return false;
+    }
     lines_.push_back(line);
     return true;
 }
@@ -341,12 +361,16 @@ std::string LineQueue::TakeAll() {
     std::string text;
     for (const std::string& line : lines_) text += line;
     lines_.clear();
+    if (dropped_ > 0) {
+        text += DroppedLine(dropped_, "from a worker thread's queue", kSlots);
+        dropped_ = 0;
+    }
     return text;
 }
 
 bool LineQueue::HasUnread() const {
     std::lock_guard<Mutex> lock(mutex_);
-    return !lines_.empty();
+    return !lines_.empty() || dropped_ > 0;
 }
 
 LineQueue& JavaLogQueue() {
