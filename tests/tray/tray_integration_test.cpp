@@ -323,6 +323,10 @@ TEST_F(TrayProgramTest, StoredPositionOutsideTheScreenIsIgnored) {
 }
 
 TEST_F(TrayProgramTest, EveryPrivateMessageIsLogged) {
+    // No messenger is set up here: with their synchronisation on, the messenger switch would
+    // rightly ask about the messengers it cannot reach.
+    SetString(kPrefs, "SyncMessenger", "0");
+    SetString(kPrefs, "SyncMsnMessenger", "0");
     Launch(L"/hide");
     for (UINT m = 33419; m <= 33428; ++m) Deliver(m);
     Deliver(33520);
