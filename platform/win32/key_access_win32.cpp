@@ -1,5 +1,6 @@
-#include <sddl.h>
 #include <windows.h>
+// sddl.h needs the types of windows.h.
+#include <sddl.h>
 
 #include <vector>
 
