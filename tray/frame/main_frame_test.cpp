@@ -179,7 +179,7 @@ TEST_F(MainFrameTest, OtherStatusMessagesGetTheDefaultHandling) {
     EXPECT_EQ(L"Ready", StatusBarText());
     Post(kMsgSetMessageString, 140);  // a command's prompt, as a frame shows it
     EXPECT_EQ("<none>", Value("Status"));
-    EXPECT_EQ(L"Open the Corvane window", StatusBarText());
+    EXPECT_EQ(L"Show Corvane Window", StatusBarText());
 }
 
 TEST_F(MainFrameTest, PrivateMessagesReachTheControllerAndTimerVerifiesOnce) {
