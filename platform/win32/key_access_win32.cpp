@@ -1,5 +1,5 @@
 #include <windows.h>
-// sddl.h needs the types of windows.h.
+// After windows.h, which it needs.
 #include <sddl.h>
 
 #include <vector>

@@ -32,6 +32,7 @@ std::string TempRoot() {
     GetTempPathW(MAX_PATH, buf);
     return Narrow(buf);
 }
+
 }  // namespace
 
 TrayProcess::TrayProcess(const std::string& name) {
@@ -148,7 +149,7 @@ bool TrayProcess::Running() {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
+std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs, int button) {
     struct Search {
         DWORD pid;
         HWND found;
@@ -169,7 +170,7 @@ std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
             wchar_t text[512] = L"";
             // The box exists a moment before its text does.
             if (GetDlgItemTextW(search.found, 0xFFFF, text, 512) > 0) {
-                PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+                PostMessageW(search.found, WM_COMMAND, button, 0);
                 return Narrow(text);
             }
             search.found = nullptr;

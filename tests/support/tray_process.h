@@ -31,8 +31,9 @@ class TrayProcess {
     int WaitForExit(unsigned timeoutMs);
     bool Running();
     void Kill();
-    // Waits for a message box of this process; answers it with OK and returns its text.
-    std::string AnswerMessageBox(unsigned timeoutMs = 15000);
+    // Waits for a message box of this process; answers it with the button (OK, or IDYES ...)
+    // and returns its text.
+    std::string AnswerMessageBox(unsigned timeoutMs = 15000, int button = IDOK);
     // The decoded text of a log file under Home ("logs\\start0.log" ...), empty if missing.
     std::string ReadLog(const std::string& relative = "logs\\start0.log") const;
     // Everything the program printed to standard output.

@@ -1,6 +1,7 @@
 #include "tray/app/config_mgr.h"
 
 #include "platform/system.h"
+#include "tray/clients/client_sync.h"
 #include "tray/core/log_file.h"
 #include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
@@ -9,7 +10,8 @@
 
 namespace corv {
 
-CConfigMgr::CConfigMgr() : prefs_(new CPreferences), launcher_(new JavaLauncher(this)) {}
+CConfigMgr::CConfigMgr()
+    : prefs_(new CPreferences), launcher_(new JavaLauncher(this)), clients_(new ClientSync) {}
 
 CConfigMgr::~CConfigMgr() {
     launcher_.reset();  // stops the launcher thread before the state it uses goes
@@ -73,12 +75,12 @@ std::string CConfigMgr::GetActiveAddress(unsigned waitMs) {
 }
 
 void CConfigMgr::SetJavaLocalAddress(const std::string& address) {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     javaLocalAddress_ = address;
 }
 
 std::string CConfigMgr::JavaLocalAddress() {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     return javaLocalAddress_;
 }
 
@@ -86,12 +88,30 @@ void CConfigMgr::OnSipPortUpdated(int port) {
     if (port == prefs_->GetSipPort()) return;
     prefs_->SetSipPort(port);
     SetActiveSettings(*prefs_, corvaneId_);
+    SyncClientSettings(1);
 }
 
 void CConfigMgr::OnSocksPortUpdated(int port) {
     if (port == prefs_->GetSocksPort()) return;
     prefs_->SetSocksPort(port);
     SetActiveSettings(*prefs_, corvaneId_);
+    SyncClientSettings(1);
+}
+
+void CConfigMgr::SyncClientSettings(int enable) {
+    clients_->SyncClientSettings(*prefs_, enable);
+}
+
+void CConfigMgr::SyncClientSettingsWith(CPreferences& prefs, int enable) {
+    clients_->SyncClientSettings(prefs, enable);
+}
+
+void CConfigMgr::SyncMessengerSettings(int enable) {
+    clients_->SyncMessengerSettings(*prefs_, enable);
+}
+
+void CConfigMgr::ReloadClientSettings() {
+    clients_->ReloadClientSettings(*prefs_);
 }
 
 void CConfigMgr::OnJavaStarted(int) {

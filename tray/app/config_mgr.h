@@ -4,15 +4,17 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/sync.h"
 #include "tray/java/java_launcher.h"
 #include "tray/java/runtime_discovery.h"
 #include "tray/settings/config_sync.h"
 #include "tray/settings/preferences.h"
 
 namespace corv {
+
+class ClientSync;
 
 class CConfigMgr : public JavaLaunchHost {
   public:
@@ -58,10 +60,13 @@ class CConfigMgr : public JavaLaunchHost {
     bool StartJava(unsigned parameter = 0);
 
     // Work the main frame hands over on the main thread; the subsystems that own it fill these in.
-    virtual void SyncMessengerSettings(int /*enable*/) {}
-    virtual void SyncClientSettings(int /*enable*/) {}
-    virtual void OnRegistryMonitorEvent() {}  // the restart decision
-    virtual void ReloadClientSettings() {}
+    // The client programs: 1 points them at the proxy, 0 gives them their values back.
+    virtual void SyncMessengerSettings(int enable);
+    virtual void SyncClientSettings(int enable);
+    void SyncClientSettingsWith(CPreferences& prefs, int enable);  // the dialog's copy
+    virtual void OnRegistryMonitorEvent() {}                       // the restart decision
+    virtual void ReloadClientSettings();
+    ClientSync& Clients() { return *clients_; }
     // The Java client reported its ports: publish them when they changed.
     virtual void OnSipPortUpdated(int port);
     virtual void OnSocksPortUpdated(int port);
@@ -89,6 +94,7 @@ class CConfigMgr : public JavaLaunchHost {
     std::unique_ptr<CPreferences> prefs_;
     CJavaPrefsSync prefsSync_;
     std::unique_ptr<JavaLauncher> launcher_;
+    std::unique_ptr<ClientSync> clients_;
     JavaRuntime runtime_;
     std::string corvaneId_;
     std::string activeAddress_;
@@ -96,10 +102,7 @@ class CConfigMgr : public JavaLaunchHost {
     bool runInBackground_ = true;
     bool credentialsOk_ = true;
     bool verifyStarted_ = false;
-    // Messenger programs found on the machine (filled by their synchronisation).
-    bool msnMessengerInstalled_ = false;
-    bool windowsMessengerInstalled_ = false;
-    std::mutex javaAddressMutex_;
+    Mutex javaAddressMutex_;
     std::string javaLocalAddress_;
     bool windowClosed_ = false;
 };

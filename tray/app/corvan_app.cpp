@@ -79,8 +79,9 @@ void CCorvanApp::ReadHideFlags() {
     RegKey user, machine;
     user.Open(RegRoot::CurrentUser, kPreferencesKey, kRegRead);
     machine.Open(RegRoot::LocalMachine, kPreferencesKey, kRegRead);
-    for (auto [name, field] :
-         {std::pair<const char*, int*>{"HideGUI", &hideGui_}, {"HideAll", &hideAll_}}) {
+    for (auto [id, field] :
+         {std::pair<PrefId, int*>{PrefId::HideGUI, &hideGui_}, {PrefId::HideAll, &hideAll_}}) {
+        const char* name = PrefName(id);
         if (!user.IsOpen() || user.QueryInt(name, field) != kOk)
             if (machine.IsOpen()) machine.QueryInt(name, field);
     }

@@ -7,6 +7,7 @@
 #include "platform/system.h"
 #include "platform/text.h"
 #include "tray/app/config_mgr.h"
+#include "tray/clients/client_sync.h"
 #include "tray/core/log_file.h"
 #include "tray/core/status_text.h"
 #include "tray/java/registry_dump.h"
@@ -148,9 +149,12 @@ void CConfigMgr::NormalisePreferences() {
                         : 0;
     syncModes += p.GetSyncEconf() + p.GetSyncXLite() + p.GetDoNotSync();
     if (syncModes != 1) {
-        if (msnMessengerInstalled_) p.SetSyncMsnMessenger(true);
-        if (windowsMessengerInstalled_) p.SetSyncMessenger(true);
-        p.SetDoNotSync(!(msnMessengerInstalled_ || windowsMessengerInstalled_));
+        // Installed means set up for this user; detection proper comes later, at the bring-up.
+        bool msn = IsMsnMessengerSetUp();
+        bool windows = IsWindowsMessengerSetUp();
+        if (msn) p.SetSyncMsnMessenger(true);
+        if (windows) p.SetSyncMessenger(true);
+        p.SetDoNotSync(!(msn || windows));
         p.SetSyncEconf(false);
         p.SetSyncXLite(false);
         p.SetUseSip(0);
@@ -206,14 +210,13 @@ bool CConfigMgr::BringUpClient() {
     }
     log.Log("Changed directory to %s\n", p.GetHome().c_str());
 
-    std::string version = FileVersion(WithTrailingBackslash(p.GetHome()) + "corvtray.exe");
-    log.Log("Corvane exe version: %s\n", version.empty() ? "<NOT SET>" : version.c_str());
+    std::string version = GetFileVersionString(WithTrailingBackslash(p.GetHome()) + "corvtray.exe");
+    log.Log("Corvane exe version: %s\n", version.c_str());
 
     UpdatePath(runtime_.JVM);
     runInBackground_ = p.GetAllowBckgrnd() != 0;
 
-    // The messenger programs are detected and pointed at the proxy here once their
-    // synchronisation exists; until then none counts as installed.
+    clients_->DetectAndSave();
 
     syncStartup(p);
     if (!prefsSync_.syncHttpProxy(p))
@@ -253,6 +256,7 @@ bool CConfigMgr::BringUpClient() {
         SetStatusText("Disabled: Userid/passwd not set.");
         log.Close();
     } else {
+        SyncClientSettings(1);
         StartJava(0);
     }
     return true;

@@ -8,6 +8,8 @@
 #include "platform/prompt.h"
 #include "platform/scripted_network.h"
 #include "tray/app/config_mgr.h"
+#include "tray/clients/client_sync.h"
+#include "tray/clients/client_values.h"
 #include "tray/core/log_capture.h"
 #include "tray/core/status_text.h"
 #include "tray/java/script_runner.h"
@@ -232,6 +234,56 @@ TEST_F(StartSequenceTest, FixedPortModeReadsThePortsOfTheJavaPreferences) {
     CConfigMgr other;
     Init(other);
     EXPECT_EQ("dynamic", other.Prefs().GetSyncMode());
+}
+
+// Step 7 backs the programs up; with a usable address they point at the proxy before the
+// Java client starts, follow the reported ports, and get their values back at the exit.
+TEST_F(StartSequenceTest, TheBringUpPointsTheMessengerAtTheProxyAndTheExitRestoresIt) {
+    SetPref("UserId", "bob");
+    SetPref("Passwd", "digest");
+    RegKey wm;
+    wm.Create(RegRoot::CurrentUser, kMessengerServiceKey);
+    wm.SetString("SOCKS5Server", "localhost");
+    wm.SetString("SOCKS5Username", "alice");
+    CConfigMgr mgr;
+    Init(mgr);
+    net_.Route(SocketKind::Udp, "127.0.0.1", 80, "127.0.0.5");
+    EXPECT_TRUE(mgr.BringUpClient());
+    EXPECT_TRUE(mgr.Clients().HasWindowsMessenger());
+    std::string server, user;
+    EXPECT_EQ(kOk, wm.QueryString("SOCKS5Server", &server));
+    EXPECT_EQ("127.0.0.5", server);
+    EXPECT_NE(kOk, wm.QueryString("SOCKS5Username", &user));
+
+    mgr.OnSocksPortUpdated(1090);
+    uint32_t port = 0;
+    EXPECT_TRUE(QueryBinary4(wm, "SOCKS5Port", &port));
+    EXPECT_EQ(1090u, port);
+
+    mgr.SyncClientSettings(0);  // the frame's exit path
+    EXPECT_EQ(kOk, wm.QueryString("SOCKS5Server", &server));
+    EXPECT_EQ("localhost", server);
+    EXPECT_EQ(kOk, wm.QueryString("SOCKS5Username", &user));
+    EXPECT_FALSE(QueryBinary4(wm, "SOCKS5Port", &port));
+}
+
+// Repairing the client choice counts a messenger as installed when it is set up for the user.
+TEST_F(StartSequenceTest, TheRepairedClientChoiceFollowsTheMessengersSetUpForTheUser) {
+    SetPref("SyncMsnMessenger", "0");
+    SetPref("SyncMessenger", "0");
+    CConfigMgr none;
+    Init(none);
+    EXPECT_TRUE(none.Prefs().GetDoNotSync());
+    EXPECT_FALSE(none.Prefs().GetSyncMsnMessenger());
+
+    RegKey msn;
+    msn.Create(RegRoot::CurrentUser, kMsnMessengerKey);
+    SetPref("DoNotSync", "0");
+    CConfigMgr withMsn;
+    Init(withMsn);
+    EXPECT_FALSE(withMsn.Prefs().GetDoNotSync());
+    EXPECT_TRUE(withMsn.Prefs().GetSyncMsnMessenger());
+    EXPECT_FALSE(withMsn.Prefs().GetSyncMessenger());
 }
 
 }  // namespace
