@@ -11,27 +11,9 @@ namespace corv {
 
 unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options, long* error) {
-    std::wstring cmd = L"\"" + Widen(program) + L"\"";
-    if (!arguments.empty()) cmd += L" " + Widen(arguments);
-    std::vector<wchar_t> line(cmd.begin(), cmd.end());
-    line.push_back(L'\0');
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    if (options.hidden) {
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = SW_HIDE;
-    }
-    PROCESS_INFORMATION pi = {};
-    std::wstring folder = Widen(options.folder);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
-                        options.hidden ? CREATE_NO_WINDOW : 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        if (error) *error = static_cast<long>(GetLastError());
-        return 0;
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return pi.dwProcessId;
+    ChildProcess child;
+    if (!child.Start(program, arguments, options, error)) return 0;
+    return child.Id();  // the handle closes with the child object
 }
 
 ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode) {

@@ -354,4 +354,9 @@ LineQueue& JavaLogQueue() {
     return queue;
 }
 
+LineQueue& ScriptLogQueue() {
+    static LineQueue queue;
+    return queue;
+}
+
 }  // namespace corv

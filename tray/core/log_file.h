@@ -93,6 +93,8 @@ class LineQueue {
     std::vector<std::string> lines_;
 };
 
+// The Java launcher's lines, and the script runner's; the main frame drains each on its messages.
 LineQueue& JavaLogQueue();
+LineQueue& ScriptLogQueue();
 
 }  // namespace corv

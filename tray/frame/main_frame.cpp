@@ -135,7 +135,7 @@ void CMainFrame::InstallHandlers() {
         Guard("OnBalloon", [this] { OnBalloon(); });
         return 0;
     });
-    for (unsigned m = kMsgSyncMessenger; m <= kMsgSocksPortUpdated; ++m) {
+    for (unsigned m = kMsgFirstWork; m <= kMsgLastWork; ++m) {
         On(m, [this, m](WPARAM, LPARAM) -> LRESULT {
             HandleFrameMessage(m, configMgr_, *listener_);
             return 0;
