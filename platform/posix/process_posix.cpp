@@ -31,6 +31,64 @@ unsigned StartProcess(const std::string& program, const std::string& arguments,
     return static_cast<unsigned>(pid);
 }
 
+ChildProcess::~ChildProcess() {
+    Release();
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept {
+    *this = std::move(other);
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        Release();
+        pid_ = other.pid_;
+        ended_ = other.ended_;
+        exitCode_ = other.exitCode_;
+        other.pid_ = 0;
+    }
+    return *this;
+}
+
+void ChildProcess::Release() {
+    // A child still running is left to run; it is reaped by whoever waits for it next.
+    pid_ = 0;
+    ended_ = false;
+}
+
+long ChildProcess::Start(const std::string& program, const std::string& arguments,
+                         const StartOptions& options) {
+    Release();
+    long error = 0;
+    pid_ = StartProcess(program, arguments, options, &error);
+    return pid_ ? 0 : error;
+}
+
+ProcessWait ChildProcess::Wait(unsigned timeoutMs, unsigned* exitCode) {
+    if (!pid_) return ProcessWait::Failed;
+    if (!ended_) {
+        uint64_t end = TickCountMs() + timeoutMs;
+        for (;;) {
+            int status = 0;
+            pid_t r = waitpid(static_cast<pid_t>(pid_), &status, WNOHANG);
+            if (r == static_cast<pid_t>(pid_)) {
+                ended_ = true;
+                exitCode_ = WIFEXITED(status) ? static_cast<unsigned>(WEXITSTATUS(status)) : 1;
+                break;
+            }
+            if (r < 0 && errno != EINTR) return ProcessWait::Failed;
+            if (timeoutMs != kWaitForever && TickCountMs() >= end) return ProcessWait::Timeout;
+            SleepMs(5);
+        }
+    }
+    if (exitCode) *exitCode = exitCode_;
+    return ProcessWait::Ended;
+}
+
+bool ChildProcess::Terminate(unsigned) {
+    return pid_ && !ended_ && kill(static_cast<pid_t>(pid_), SIGKILL) == 0;
+}
+
 ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode) {
     uint64_t end = TickCountMs() + timeoutMs;
     for (;;) {

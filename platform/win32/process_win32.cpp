@@ -10,8 +10,11 @@
 
 namespace corv {
 
-unsigned StartProcess(const std::string& program, const std::string& arguments,
-                      const StartOptions& options, long* error) {
+namespace {
+
+// CreateProcess with the program quoted; the caller owns both handles.
+long Create(const std::string& program, const std::string& arguments, const StartOptions& options,
+            PROCESS_INFORMATION* pi) {
     std::wstring cmd = L"\"" + Widen(program) + L"\"";
     if (!arguments.empty()) cmd += L" " + Widen(arguments);
     std::vector<wchar_t> line(cmd.begin(), cmd.end());
@@ -22,22 +25,15 @@ unsigned StartProcess(const std::string& program, const std::string& arguments,
         si.dwFlags = STARTF_USESHOWWINDOW;
         si.wShowWindow = SW_HIDE;
     }
-    PROCESS_INFORMATION pi = {};
     std::wstring folder = Widen(options.folder);
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
                         options.hidden ? CREATE_NO_WINDOW : 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        if (error) *error = static_cast<long>(GetLastError());
-        return 0;
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return pi.dwProcessId;
+                        folder.empty() ? nullptr : folder.c_str(), &si, pi))
+        return static_cast<long>(GetLastError());
+    return 0;
 }
 
-ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode) {
-    HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
-    if (!h) return ProcessWait::Failed;
+ProcessWait WaitOn(HANDLE h, unsigned timeoutMs, unsigned* exitCode) {
     DWORD r = WaitForSingleObject(h, timeoutMs);
     ProcessWait result = r == WAIT_OBJECT_0  ? ProcessWait::Ended
                          : r == WAIT_TIMEOUT ? ProcessWait::Timeout
@@ -47,6 +43,74 @@ ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode)
         GetExitCodeProcess(h, &code);
         *exitCode = code;
     }
+    return result;
+}
+
+}  // namespace
+
+unsigned StartProcess(const std::string& program, const std::string& arguments,
+                      const StartOptions& options, long* error) {
+    PROCESS_INFORMATION pi = {};
+    long rc = Create(program, arguments, options, &pi);
+    if (rc != 0) {
+        if (error) *error = rc;
+        return 0;
+    }
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return pi.dwProcessId;
+}
+
+ChildProcess::~ChildProcess() {
+    Release();
+}
+
+ChildProcess::ChildProcess(ChildProcess&& other) noexcept {
+    *this = std::move(other);
+}
+
+ChildProcess& ChildProcess::operator=(ChildProcess&& other) noexcept {
+    if (this != &other) {
+        Release();
+        pid_ = other.pid_;
+        handle_ = other.handle_;
+        other.pid_ = 0;
+        other.handle_ = nullptr;
+    }
+    return *this;
+}
+
+void ChildProcess::Release() {
+    if (handle_) CloseHandle(static_cast<HANDLE>(handle_));
+    handle_ = nullptr;
+    pid_ = 0;
+}
+
+long ChildProcess::Start(const std::string& program, const std::string& arguments,
+                         const StartOptions& options) {
+    Release();
+    PROCESS_INFORMATION pi = {};
+    long rc = Create(program, arguments, options, &pi);
+    if (rc != 0) return rc;
+    CloseHandle(pi.hThread);
+    handle_ = pi.hProcess;
+    pid_ = pi.dwProcessId;
+    return 0;
+}
+
+ProcessWait ChildProcess::Wait(unsigned timeoutMs, unsigned* exitCode) {
+    if (!handle_) return ProcessWait::Failed;
+    return WaitOn(static_cast<HANDLE>(handle_), timeoutMs, exitCode);
+}
+
+bool ChildProcess::Terminate(unsigned exitCode) {
+    return handle_ && TerminateProcess(static_cast<HANDLE>(handle_), exitCode) != FALSE;
+}
+
+ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode) {
+    HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (!h) return ProcessWait::Failed;
+    ProcessWait result = WaitOn(h, timeoutMs, exitCode);
     CloseHandle(h);
     return result;
 }

@@ -17,6 +17,7 @@ enum : long {
     kErrNoMoreItems = 259,
     kErrNotSupported = 50,
     kErrCallNotImplemented = 120,
+    kErrKeyHasChildren = 1020,  // a registry key that still holds subkeys or values
 };
 
 }  // namespace corv

@@ -22,6 +22,34 @@ constexpr unsigned kWaitForever = 0xFFFFFFFFu;
 ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode = nullptr);
 bool TerminateProcessById(unsigned pid, unsigned exitCode = 1);
 
+// A process this program started, held from its start: waiting for it works even when it
+// ended at once, and never reaches another process that reuses its id.
+class ChildProcess {
+  public:
+    ChildProcess() = default;
+    ~ChildProcess();
+    ChildProcess(ChildProcess&& other) noexcept;
+    ChildProcess& operator=(ChildProcess&& other) noexcept;
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    // Starts as StartProcess does. Returns a Win32 error number, 0 on success.
+    long Start(const std::string& program, const std::string& arguments,
+               const StartOptions& options = {});
+    bool IsStarted() const { return pid_ != 0; }
+    unsigned Pid() const { return pid_; }
+    // Waits for the end; exitCode is set when it ended. Failed when nothing was started.
+    ProcessWait Wait(unsigned timeoutMs, unsigned* exitCode = nullptr);
+    bool Terminate(unsigned exitCode = 1);
+
+  private:
+    void Release();
+    unsigned pid_ = 0;
+    void* handle_ = nullptr;  // Windows: the process handle
+    bool ended_ = false;      // POSIX: reaped, with its exit code kept
+    unsigned exitCode_ = 0;
+};
+
 struct ProcessEntry {
     unsigned pid;
     std::string imageName;  // the file-name part of the image path; "unknown" if unreadable
