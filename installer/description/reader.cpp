@@ -127,8 +127,8 @@ class ConfigReader {
         int lineNo = 0;
         while (pos < content.size()) {
             // The line ends at the first CR or LF; CR, LF and CR LF each end one line.
-            size_t end = content.find_first_of("\r\n", pos);
-            if (end == std::string::npos) end = content.size();
+            size_t end = pos;
+            while (end < content.size() && content[end] != '\r' && content[end] != '\n') ++end;
             ++lineNo;
             std::string_view line(content.data() + pos, end - pos);
             if (line.size() > kMaxLineBytes) throw LineTooLong("", lineNo);

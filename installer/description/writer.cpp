@@ -24,8 +24,10 @@ bool HasOuterBlanks(const std::string& text) {
 
 // The reader trims values of blanks and ends lines at CR or LF.
 void CheckValue(const std::string& text) {
-    size_t lineBreak = text.find_first_of("\r\n");
-    if (lineBreak != std::string::npos)
+    size_t lineBreak = 0;
+    while (lineBreak < text.size() && text[lineBreak] != '\r' && text[lineBreak] != '\n')
+        ++lineBreak;
+    if (lineBreak < text.size())
         throw Unwritable{"a value holds a line break: " + text.substr(0, lineBreak)};
     if (HasOuterBlanks(text))
         throw Unwritable{"a value has leading or trailing blanks: \"" + text + "\""};
