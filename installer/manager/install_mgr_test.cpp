@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "installer/testing/fake_system.h"
 #include "installer/testing/test_support.h"
 #include "platform/environment.h"
 #include "platform/file_ops.h"
@@ -22,30 +23,7 @@ using test::TempTree;
 using test::WriteText;
 using ::testing::HasSubstr;
 
-class FakeSystem : public InstallSystem {
-  public:
-    bool admin = true;
-    std::string sid = "S-1-5-21-100";
-    std::map<std::string, unsigned> running;  // lower-case image name -> pid
-    corv::DiskSpace disk{uint64_t(1) << 40, uint64_t(1) << 39, uint64_t(1) << 39};
-    std::string programFiles;
-
-    bool InAdministratorsGroup() override { return admin; }
-    std::string UserName() override { return "tester"; }
-    std::string UserSid() override { return sid; }
-    std::string WindowsVersion() override { return "Windows XP"; }
-    std::string InstallerVersion() override { return "3.0.1-0007"; }
-    std::string FileVersion(const std::string&) override { return "not set"; }
-    unsigned IsRunning(const std::string& image) override {
-        auto it = running.find(ToLower(image));
-        return it == running.end() ? 0 : it->second;
-    }
-    bool DiskSpace(const std::string&, corv::DiskSpace* out) override {
-        *out = disk;
-        return true;
-    }
-    std::string ProgramFilesFolder() override { return programFiles; }
-};
+using test::FakeSystem;
 
 class ManagerTest : public ::testing::Test {
   protected:

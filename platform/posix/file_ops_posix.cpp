@@ -75,8 +75,12 @@ long CopyFileTo(const std::string& from, const std::string& to, bool overwrite) 
 }
 
 long ReplaceFileBy(const std::string& from, const std::string& to) {
-    if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) != 0) return Win32ErrorFromErrno(errno);
-    return kOk;
+    if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0) return kOk;
+    if (errno != EXDEV) return Win32ErrorFromErrno(errno);
+    // Another file system: copied, then the source removed, as Windows does.
+    long rc = CopyFileTo(from, to, true);
+    if (rc == kOk && unlink(NativePath(from).c_str()) != 0) rc = Win32ErrorFromErrno(errno);
+    return rc;
 }
 
 long RemoveFolder(const std::string& path) {
