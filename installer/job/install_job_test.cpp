@@ -40,7 +40,8 @@ Script MakeScript(const std::string& folder, bool fails = false) {
 #ifdef _WIN32
     WriteText(folder + "\\setup.bat",
               fails ? "@exit /b 3\r\n" : "@echo made by %2> %1\r\n@exit /b 0\r\n");
-    return {GetEnv("COMSPEC"), "/c \"" + folder + "\\setup.bat\" "};
+    // Unquoted: cmd.exe takes a quoted first word followed by more quotes apart.
+    return {GetEnv("COMSPEC"), "/c " + folder + "\\setup.bat "};
 #else
     WriteText(folder + "/setup.sh",
               fails ? "exit 3\n"
@@ -565,6 +566,7 @@ TEST_F(JobTest, NutcrackerComponentThroughTheOutsideLibrary) {
 
     // A failed install script names the library's error.
     SetEnv("CORV_NUTINS_FAIL", "nutinsInstallOe");
+    log_.reset();  // its file is in the target folder now
     test::RemoveTreeUnderTemp(target_);
     ASSERT_EQ(JobOutcome::Failed, Run(InstallAction::MULTIINSTALL, options));
     EXPECT_THAT(Log(), HasSubstr("NuTCRACKER install: NuTCRACKER install script failed, reason "

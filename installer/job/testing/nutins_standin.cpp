@@ -14,19 +14,35 @@
 #define STANDIN_CALL
 #endif
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 int g_lastError = 0;
 
+// The process's environment as it is now (a library's runtime may keep its own copy).
+std::string Env(const char* name) {
+#ifdef _WIN32
+    char buf[1024];
+    DWORD n = GetEnvironmentVariableA(name, buf, sizeof(buf));
+    return n > 0 && n < sizeof(buf) ? std::string(buf, n) : std::string();
+#else
+    const char* v = std::getenv(name);
+    return v ? v : "";
+#endif
+}
+
 int Call(const std::string& line, const char* name) {
-    if (const char* record = std::getenv("CORV_NUTINS_RECORD")) {
-        if (std::FILE* f = std::fopen(record, "ab")) {
+    std::string record = Env("CORV_NUTINS_RECORD");
+    if (!record.empty()) {
+        if (std::FILE* f = std::fopen(record.c_str(), "ab")) {
             std::fprintf(f, "%s\n", line.c_str());
             std::fclose(f);
         }
     }
-    const char* fail = std::getenv("CORV_NUTINS_FAIL");
-    if (fail && std::strcmp(fail, name) == 0) {
+    if (Env("CORV_NUTINS_FAIL") == name) {
         g_lastError = 6;
         return 0;
     }
