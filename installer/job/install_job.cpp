@@ -135,7 +135,7 @@ void CInstallJob::Step(const std::string& text) {
     {
         std::lock_guard<InstLock> lock(m_progressLock);
         m_step = std::min(m_step + 1, m_steps);
-        m_position = m_step * 100 / m_steps;
+        m_position = text == "Finished" ? 100 : m_step * 100 / m_steps;
         m_progressText = said;
     }
     if (m_options.progressPage) {
@@ -163,12 +163,12 @@ JobOutcome CInstallJob::Run() {
     try {
         switch (action) {
             case InstallAction::INSTALL:
-                m_steps = 6;
+                m_steps = 5;
                 Install(false);
                 break;
             case InstallAction::UPGRADE:
             case InstallAction::PATCH:
-                m_steps = 6;
+                m_steps = 5;
                 Install(true);
                 break;
             case InstallAction::UNINSTALL:
@@ -1036,6 +1036,20 @@ void CInstallJob::DeregisterNutc() {
         InstLog("NuTCRACKER uninstall: Caught unknown exception while uninstalling %s \n",
                 product.c_str());
     }
+}
+
+std::string DryRun(CInstallMgr& manager, JobOptions options) {
+    std::string out = "Install action: " + ActionText(manager.Action()) + "\n";
+    if (!IsRun(manager.Action())) return out;
+    options.plan = true;
+    options.progressPage = nullptr;
+    CInstallJob job(manager, options);
+    job.Run();
+    const std::vector<std::string>& plan = job.PlanLines();
+    for (size_t i = 0; i < plan.size(); ++i)
+        out += Format("%4u. %s\n", static_cast<unsigned>(i + 1), plan[i].c_str());
+    out += plan.empty() ? "Nothing to do.\n" : "Nothing was changed.\n";
+    return out;
 }
 
 }  // namespace corv::inst

@@ -132,4 +132,8 @@ class CInstallJob {
     std::unique_ptr<Thread> m_thread;
 };
 
+// The dry run ("/plan" on the command line): the decided action and every operation the job
+// would do, numbered in order, as printed for the user. Nothing on the system changes.
+std::string DryRun(CInstallMgr& manager, JobOptions options);
+
 }  // namespace corv::inst

@@ -483,6 +483,43 @@ TEST_F(JobTest, ADryRunListsEveryOperationAndChangesNothing) {
     EXPECT_LT(value, script);
     EXPECT_THAT(Log(), HasSubstr("add file: " + target_ + "\\corvtray.exe, not done (dry run)\n"));
     EXPECT_THAT(Log(), Not(HasSubstr("succeeded")));
+
+    // As printed for "/plan": the action, then the operations numbered.
+    ASSERT_EQ(InstallAction::INSTALL, Decide());
+    std::string report = DryRun(*mgr_, JobOptions());
+    log_->Detach();
+    EXPECT_EQ(0u,
+              report.find("Install action: INSTALL (1)\n   1. create folder " + target_ + "\n"));
+    EXPECT_THAT(report,
+                HasSubstr(". copy " + pkg_ + "\\corvtray.exe to " + target_ + "\\corvtray.exe\n"));
+    EXPECT_THAT(report, HasSubstr("Nothing was changed.\n"));
+    EXPECT_EQ(before, Snapshot());
+}
+
+TEST_F(JobTest, ARunOnItsOwnThreadPostsItsEnd) {
+    PackageFiles(pkg_, "2.0");
+    Package("2.0", Items(script_));
+    ASSERT_EQ(InstallAction::INSTALL, Decide());
+    QueuedPoster page;
+    JobOptions options;
+    options.installerFile = pkg_ + "\\corvinst.exe";
+    options.progressPage = &page;
+    options.progressPauseMs = 0;
+    job_ = std::make_unique<CInstallJob>(*mgr_, options);
+    job_->Start();
+    ASSERT_TRUE(job_->Join(60000));
+    log_->Detach();
+    EXPECT_EQ(JobOutcome::Success, job_->Outcome());
+    std::vector<unsigned> messages;
+    page.Pump([&](const QueuedPoster::Message& m) { messages.push_back(m.message); });
+    EXPECT_EQ(6u, messages.size());  // five steps, then the end
+    EXPECT_EQ(kMsgJobEnded, messages.back());
+    int position = 0;
+    std::string text;
+    job_->Progress(&position, &text);
+    EXPECT_EQ(100, position);
+    EXPECT_EQ("Finished", text);
+    EXPECT_THROW(job_->Start(), CInstallException);
 }
 
 TEST_F(JobTest, TargetFolderChecks) {
