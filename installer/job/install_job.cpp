@@ -509,6 +509,7 @@ void CInstallJob::FileItemStep(const FileItem& original) {
             return;
         }
         InstLog("add link: %s", path.c_str());
+        // The fields after the link's path: its target, its working folder and its arguments.
         ShellLinkSpec link;
         link.path = path;
         link.target = item.fields.size() > 0 ? item.fields[0] : std::string();

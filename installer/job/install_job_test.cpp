@@ -580,6 +580,24 @@ TEST_F(JobTest, ActiveXControls) {
 }
 #endif
 
+TEST_F(JobTest, AWrapperRunsTheChosenPackagesScripts) {
+    auto exec = [&](const std::string& id, const std::string& file) {
+        return "Selectable=" + id + "|Exec|" + script_.program + "|void|" + script_.prefix +
+               "\"$TargetFolder\\" + file + "\" " + id + "|$TargetFolder\\" + file +
+               "|hide|update|1\n";
+    };
+    Package("1.0",
+            "[Selectables]\nwrapper=pkgA|Package A|selected\nwrapper=pkgB|Package B|cleared\n"
+            "[Scripts]\n" +
+                exec("pkgA", "a.txt") + exec("pkgB", "b.txt"),
+            "Wrapper");
+    ASSERT_EQ(JobOutcome::Success, Run(InstallAction::WRAPPER));
+    EXPECT_EQ("made by pkgA\r\n", ReadText(target_ + "\\a.txt"));
+    EXPECT_FALSE(PathExists(target_ + "\\b.txt"));
+    EXPECT_THAT(Log(), HasSubstr("ProgressInfo: Executing Package A script...\n"));
+    EXPECT_THAT(Log(), Not(HasSubstr("Package B")));
+}
+
 TEST_F(JobTest, NutcrackerComponentThroughTheOutsideLibrary) {
     std::string calls = tree_["nutins.txt"];
     SetEnv("CORV_NUTINS_RECORD", NativePath(calls));
