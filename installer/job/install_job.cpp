@@ -95,7 +95,9 @@ void CInstallJob::Start() {
     if (m_thread) throw CInstallException("Internal Error: install job started twice!");
     m_thread = std::make_unique<Thread>(*this);
     if (!m_thread->Start())
-        throw CInstallException("Internal Error: Could not initialize installation script");
+        throw CInstallException(m_mgr.Action() == InstallAction::UNINSTALL
+                                    ? "Internal Error: Could not start uninstall script"
+                                    : "Internal Error: Could not initialize installation script");
 }
 
 bool CInstallJob::Join(unsigned timeoutMs) {
@@ -181,10 +183,7 @@ JobOutcome CInstallJob::Run() {
                 Components();
                 break;
             default:
-                throw CInstallException(action == InstallAction::UNINSTALL
-                                            ? "Internal Error: Could not start uninstall script"
-                                            : "Internal Error: Could not initialize installation "
-                                              "script");
+                throw CInstallException("Internal Error: Could not initialize installation script");
         }
         m_ops.Commit();
         outcome = JobOutcome::Success;
@@ -193,9 +192,9 @@ JobOutcome CInstallJob::Run() {
         bool tessaly =
             m_config.FindSelectable("tessaly_enu") || m_config.FindSelectable("tessaly_de");
         if (tessaly) {
+            // Kept as they are, the copies in the fallback folder too.
             InstLog("Skipping cleanup for %s, keeping all files!\n",
                     m_mgr.Variables().product.c_str());
-            m_ops.Commit();
         } else {
             m_ops.Rollback();
         }
