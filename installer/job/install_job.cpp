@@ -866,8 +866,11 @@ void CInstallJob::RemoveProgramsGroup() {
 // --- Wrapper and multi-install ---------------------------------------------------------------
 
 void CInstallJob::Components() {
-    CheckTarget();
-    SetUpFallback();
+    // A wrapper that only starts other packages' installers may have no folder of its own.
+    if (!m_target.empty() || m_mgr.Action() != InstallAction::WRAPPER) {
+        CheckTarget();
+        SetUpFallback();
+    }
     auto scriptsOf = [&](const Selectable& s) {
         Step(Format("Executing %s script...", s.title.c_str()));
         for (const ScriptItem& item : m_config.GetScripts()) {
