@@ -54,14 +54,13 @@ std::string RegistryEntry::Path() const {
 }
 
 CRegistryKey RegistryEntry::ToKey() const {
-    return CRegistryKey(std::string(root), std::string(keyPath), std::string(valueName), type,
-                        std::string(data));
+    return CRegistryKey(root, keyPath, valueName, type, data);
 }
 
 bool FileItem::IsLibrary() const {
     if (kind != FileKind::File) return false;
     size_t dot = path.find_last_of(".\\/");
-    return dot != std::string_view::npos && path[dot] == '.' && NoCase(path.substr(dot + 1), "dll");
+    return dot != std::string::npos && path[dot] == '.' && NoCase(path.substr(dot + 1), "dll");
 }
 
 bool ScriptItem::operator==(const ScriptItem& o) const {
@@ -238,17 +237,17 @@ std::string ItemIdentity(const RegistryItem& item, InstallFor installFor) {
     RegRoot resolved;
     if (ResolveRootName(item.key.root, installFor, &resolved)) root = RegRootName(resolved);
     if (root.empty()) root = item.key.root;
-    std::string path(item.key.keyPath);
+    std::string path = item.key.keyPath;
     while (!path.empty() && path.back() == '\\') path.pop_back();
-    return ToLower(root + '\x01' + path + '\x01' + std::string(item.key.valueName));
+    return ToLower(root + '\x01' + path + '\x01' + item.key.valueName);
 }
 
 std::string ItemIdentity(const FileItem& item) {
-    return ToLower(std::string(item.path));
+    return ToLower(item.path);
 }
 
 std::string ItemIdentity(const ScriptItem& item) {
-    return (item.kind == ScriptKind::Exec ? "e\x01" : "l\x01") + ToLower(std::string(item.program));
+    return (item.kind == ScriptKind::Exec ? "e\x01" : "l\x01") + ToLower(item.program);
 }
 
 }  // namespace corv::inst

@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-#include "installer/description/text_store.h"
 #include "installer/sys/exceptions.h"
 #include "installer/sys/registry_key.h"
 
@@ -21,14 +20,10 @@ constexpr size_t kMaxLineBytes = 999;
 // code page, where it may take fewer bytes.
 bool FitsOnALine(std::string_view utf8);
 
-// The texts of registry, file and script items are views into the description's TextStore:
-// an item is valid as long as the description it came from, or a copy of it, lives. Texts set
-// by hand are either literals or kept by CInstallConfig::Keep.
-
 struct ItemFlags {
     bool obsolete = false;
-    bool ignoreOrder = false;     // registry values only
-    std::string_view validSince;  // empty: no validity flag
+    bool ignoreOrder = false;  // registry values only
+    std::string validSince;    // empty: no validity flag
     bool Any() const { return obsolete || ignoreOrder || !validSince.empty(); }
     bool operator==(const ItemFlags& o) const {
         return obsolete == o.obsolete && ignoreOrder == o.ignoreOrder && validSince == o.validSince;
@@ -37,11 +32,11 @@ struct ItemFlags {
 
 // The key or value a registry item names, as written in the description.
 struct RegistryEntry {
-    std::string_view root;
-    std::string_view keyPath;
-    std::string_view valueName;  // empty for the key itself
+    std::string root;
+    std::string keyPath;
+    std::string valueName;  // empty for the key itself
     RegItemType type = RegItemType::None;
-    std::string_view data;
+    std::string data;
 
     const char* TypeName() const;  // "REG_SZ", "REG_DWORD" or ""
     bool IsKey() const { return valueName.empty(); }
@@ -57,7 +52,7 @@ struct RegistryEntry {
 struct RegistryItem {
     RegistryEntry key;
     ItemFlags flags;
-    std::string_view selectable;  // id of the owning selectable; empty when none
+    std::string selectable;  // id of the owning selectable; empty when none
     bool operator==(const RegistryItem& o) const {
         return key == o.key && flags == o.flags && selectable == o.selectable;
     }
@@ -68,12 +63,12 @@ const char* FileKindName(FileKind kind);  // "file", "dir", "link", "activex"
 
 struct FileItem {
     FileKind kind = FileKind::File;
-    std::string_view path;
+    std::string path;
     // After the path: file: the optional second field; link: the target and the optional
     // third and fourth fields. Kept and written back as read; trailing empty fields dropped.
-    std::vector<std::string_view> fields;
+    std::vector<std::string> fields;
     ItemFlags flags;
-    std::string_view selectable;
+    std::string selectable;
     bool IsLibrary() const;  // a "file" whose extension is "dll"
     bool operator==(const FileItem& o) const {
         return kind == o.kind && path == o.path && fields == o.fields && flags == o.flags &&
@@ -86,16 +81,16 @@ enum class ScriptMode { Overwrite, Update, Keep };
 
 struct ScriptItem {
     ScriptKind kind = ScriptKind::Exec;
-    std::string_view program;
-    std::string_view folder;  // Exec: the working folder; empty for "void"
-    std::string_view parameters;
-    std::string_view target;  // Exec: what the script produces; empty for "void"
-    bool show = true;         // Exec: "show", or "hide"/"hidden"
+    std::string program;
+    std::string folder;  // Exec: the working folder; empty for "void"
+    std::string parameters;
+    std::string target;  // Exec: what the script produces; empty for "void"
+    bool show = true;    // Exec: "show", or "hide"/"hidden"
     ScriptMode mode = ScriptMode::Keep;
     uint64_t stamp = 0;
     bool shortForm = false;  // LaunchApp=<program> without parameters, mode and stamp
     ItemFlags flags;
-    std::string_view selectable;
+    std::string selectable;
     bool operator==(const ScriptItem& o) const;
 };
 
@@ -197,7 +192,10 @@ class CInstallConfig {
 
     // Folds a newer package's registry items, file items and scripts into this description:
     // a matching item is replaced in place, any other appended; an obsolete item of the newer
-    // package removes its match. Release and Add/Remove data come from the newer package.
+    // package removes its match. What describes the release (versions, names, texts) comes
+    // from the newer package; what describes this installation stays: the installing user,
+    // the target folder, who it is installed for, the selected states of the selectables and
+    // the computed uninstall command and location.
     void Merge(const CInstallConfig& newer);
     // Loads the installed copy at `installedPath`, merges `newer` into it, writes the result
     // with the extension ".mrg" and moves it over the installed copy. Throws CInstallException
@@ -229,9 +227,6 @@ class CInstallConfig {
     std::vector<FileItem>& GetFileItems() { return m_files; }
     const std::vector<ScriptItem>& GetScripts() const { return m_scripts; }
     std::vector<ScriptItem>& GetScripts() { return m_scripts; }
-    // A copy of `text` that lives as long as this description: for item texts set by hand.
-    std::string_view Keep(std::string_view text) { return m_texts.Keep(text); }
-
     // This description with each list in the order the writer uses: plain items first, then
     // the items of selectables, each group in list order.
     CInstallConfig InWriterOrder() const;
@@ -242,7 +237,6 @@ class CInstallConfig {
   private:
     friend class ConfigReader;
 
-    TextStore m_texts;  // the item texts
     std::string m_user;
     bool m_hasRelease = false;
     ReleaseInfo m_release;

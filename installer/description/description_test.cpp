@@ -119,10 +119,10 @@ TEST(DescriptionReaderTest, ReadsAllSectionsOfAPackage) {
     EXPECT_EQ("$TargetFolder\\logs", files[0].path);
     EXPECT_FALSE(files[1].IsLibrary());
     EXPECT_TRUE(files[2].IsLibrary());
-    EXPECT_EQ(std::vector<std::string_view>{"lib"}, files[2].fields);
+    EXPECT_EQ(std::vector<std::string>{"lib"}, files[2].fields);
     EXPECT_TRUE(files[2].flags.obsolete);
     EXPECT_EQ("$StartMenuProgramsFolder\\Corvane.lnk", files[3].path);
-    EXPECT_EQ((std::vector<std::string_view>{"$TargetFolder\\corvtray.exe", "", "/hide"}),
+    EXPECT_EQ((std::vector<std::string>{"$TargetFolder\\corvtray.exe", "", "/hide"}),
               files[3].fields);
     EXPECT_TRUE(files[4].flags.obsolete);
     EXPECT_EQ("1.5", files[4].flags.validSince);
@@ -306,9 +306,9 @@ TEST(DescriptionReaderTest, FieldsOfValuesWithPlaceholders) {
         const auto& files = c.GetFileItems();
         ASSERT_EQ(2u, files.size());
         EXPECT_EQ("x.dll", files[0].path);
-        EXPECT_EQ(std::vector<std::string_view>{company}, files[0].fields);
+        EXPECT_EQ(std::vector<std::string>{company}, files[0].fields);
         EXPECT_EQ(company + ".lnk", files[1].path);
-        EXPECT_EQ((std::vector<std::string_view>{"t", company}), files[1].fields);
+        EXPECT_EQ((std::vector<std::string>{"t", company}), files[1].fields);
     }
 }
 
@@ -458,8 +458,8 @@ TEST(DescriptionWriterTest, RoundTripKeepsItemsFlagsAndSelectables) {
     CInstallConfig second = Read(written);
     EXPECT_EQ(first.InWriterOrder(), second);
     EXPECT_EQ(written, second.ToText());
-    EXPECT_EQ((std::vector<std::string_view>{"t", "", "4th"}), second.GetFileItems()[1].fields);
-    EXPECT_EQ((std::vector<std::string_view>{"t2", "3rd"}), second.GetFileItems()[2].fields);
+    EXPECT_EQ((std::vector<std::string>{"t", "", "4th"}), second.GetFileItems()[1].fields);
+    EXPECT_EQ((std::vector<std::string>{"t2", "3rd"}), second.GetFileItems()[2].fields);
     EXPECT_EQ("s1", second.GetFileItems()[4].selectable);
 }
 
@@ -474,7 +474,7 @@ TEST(DescriptionWriterTest, RefusesValuesThatWouldReadBackDifferently) {
     c.GetRegistryItems()[0].key = {"HKLM", "k", "v", RegItemType::String, "VOID"};
     EXPECT_THROW(c.ToText(), CConfigException);
     c.GetRegistryItems()[0].key = {"HKLM", "k", "v", RegItemType::String,
-                                   c.Keep(std::string(kMaxLineBytes, 'x'))};
+                                   std::string(kMaxLineBytes, 'x')};
     try {
         c.Save("nonexistent-folder\\uninst.cfg");
         ADD_FAILURE();
@@ -483,6 +483,67 @@ TEST(DescriptionWriterTest, RefusesValuesThatWouldReadBackDifferently) {
                     HasSubstr("Could not save config file: nonexistent-folder\\uninst.cfg, "
                               "reason: Cannot write the description: a line is longer"));
     }
+}
+
+// What the reader takes, the writer writes and the reader reads back equal; what the installed
+// copy could not hold is refused when the package is read, not when it is saved after the
+// install ran.
+TEST(DescriptionWriterTest, EverythingTheReaderTakesIsWritable) {
+    const std::string head = "[Release]\nVersion=1\n";
+    const std::string longName(kMaxLineBytes - 24, 'p');  // 4 bytes short of the limit
+    struct Case {
+        std::string text;
+        LoadOptions options;
+        std::string error;  // empty: read, written and read back equal
+    } cases[] = {
+        // A word that starts no flag tail of its kind of item is a field.
+        {head + "[FileItems]\nfile=a|ignoreorder\n", Options(), ""},
+        {head + "[FileItems]\nlink=l|t|ignoreorder\n", Options(), ""},
+        {head + "[Scripts]\nLaunchApp=p|ignoreorder|keep|1\n", Options(), ""},
+        {head + "[FileItems]\nfile=a|obsolete|ignoreorder\n", Options(), ""},
+        // A flag word in the place of the version.
+        {head + "[FileItems]\nfile=a|validsince|obsolete\n", Options(),
+         "validsince without a version"},
+        {head + "[RegistryKeys]\nreg=HKLM|k|validsince|ignoreorder\n", Options(),
+         "validsince without a version"},
+        // Written longer than read: "void" for an empty folder, "|cleared" for no state.
+        {head + "[Scripts]\nExec=" + longName + "||p|t|show|keep|1\n", Options(),
+         "a line is longer than"},
+        {head + "[Selectables]\ninternal=id|" + std::string(kMaxLineBytes - 15, 't') + "\n",
+         Options(), "a line is longer than"},
+        {head + "[Pages]\n[odd=Header|text\n", Options(), "a page name cannot be written"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 80));
+        if (!c.error.empty()) {
+            EXPECT_THAT(ErrorOf(c.text, c.options), HasSubstr(c.error));
+            continue;
+        }
+        CInstallConfig first = Read(c.text, c.options);
+        std::string written = first.ToText();
+        EXPECT_EQ(first.InWriterOrder(), Read(written, c.options));
+    }
+
+    // Command-line values: blanks are dropped as the reader drops them from the file; what
+    // the installed copy could not hold is refused.
+    LoadOptions o = Options();
+    o.hasTunnelServers = true;
+    o.tunnelServers = "  t1,127.0.0.1  ";
+    o.targetFolder = " D:\\Corvane ";
+    CInstallConfig c = Read(head, o);
+    EXPECT_EQ("t1,127.0.0.1", c.GetRegistryItems()[0].key.data);
+    EXPECT_EQ("D:\\Corvane", c.GetRelease().targetFolder);
+    EXPECT_EQ(c, Read(c.ToText(), Options()));
+    o.tunnelServers = "VOID";
+    EXPECT_THAT(ErrorOf(head, o), HasSubstr("cannot be \"void\""));
+    o.tunnelServers = std::string(kMaxLineBytes, '1');
+    EXPECT_THAT(ErrorOf(head, o), HasSubstr("Tunnel server list cannot be used"));
+    o.tunnelServers = "t";
+    o.targetFolder = "D:\\" + std::string(kMaxLineBytes, 'f');
+    EXPECT_THAT(ErrorOf(head, o), HasSubstr("Target folder cannot be used"));
+    // A placeholder's value with a line break could not be written back.
+    EXPECT_THAT(ErrorOf(head + "Logo=$BROKEN\n", Options({{"BROKEN", "a\r\nb"}})),
+                HasSubstr("holds a line break in file: setup.cfg:3"));
 }
 
 class DescriptionFileTest : public ::testing::Test {
@@ -579,12 +640,12 @@ TEST_F(DescriptionFileTest, MergeReplacesInPlaceAppendsAndDropsObsoleteItems) {
     EXPECT_EQ("HKCU\\SOFTWARE\\Added", reg[2].key.Path());
     EXPECT_EQ("old", reg[3].selectable);
 
-    std::vector<std::string_view> paths;
+    std::vector<std::string> paths;
     for (const auto& f : merged.GetFileItems()) paths.push_back(f.path);
-    EXPECT_EQ((std::vector<std::string_view>{"C:\\Corvane\\a.exe", "C:\\Corvane\\c.exe",
-                                             "C:\\Corvane\\d.exe", "C:\\Corvane\\new.exe"}),
+    EXPECT_EQ((std::vector<std::string>{"C:\\Corvane\\a.exe", "C:\\Corvane\\c.exe",
+                                        "C:\\Corvane\\d.exe", "C:\\Corvane\\new.exe"}),
               paths);
-    EXPECT_EQ(std::vector<std::string_view>{"v2"}, merged.GetFileItems()[0].fields);
+    EXPECT_EQ(std::vector<std::string>{"v2"}, merged.GetFileItems()[0].fields);
 
     // An Exec and a LaunchApp of the same program are different scripts.
     ASSERT_EQ(2u, merged.GetScripts().size());
@@ -592,33 +653,41 @@ TEST_F(DescriptionFileTest, MergeReplacesInPlaceAppendsAndDropsObsoleteItems) {
     EXPECT_EQ(5u, merged.GetScripts()[1].stamp);
 }
 
-TEST(DescriptionMergeTest, ItemTextsOutliveTheDescriptionsTheyCameFrom) {
-    // Items view texts that their description keeps: copies and merges keep them alive.
-    CInstallConfig merged;
-    {
-        CInstallConfig installed = Read(kInstalled);
-        CInstallConfig newer = Read(
-            "[Release]\nVersion=2.1\n[RegistryKeys]\nreg=HKCU|SOFTWARE\\$Product|v|REG_SZ|new\n"
-            "[FileItems]\nlink=C:\\Corvane\\n.lnk|C:\\Corvane\\n.exe||/hide\n",
-            Options({{"Product", "ignored"}}));
-        merged = installed;
-        merged.Merge(newer);
-    }
-    const auto& reg = merged.GetRegistryItems();
-    ASSERT_EQ(4u, reg.size());
-    EXPECT_EQ("HKCU\\SOFTWARE\\$Product\\v", reg[3].key.Path());
-    EXPECT_EQ("new", reg[3].key.data);
-    ASSERT_EQ(4u, merged.GetFileItems().size());
-    EXPECT_EQ("C:\\Corvane\\n.exe", merged.GetFileItems()[3].fields[0]);
-    EXPECT_EQ("old", reg[2].selectable);
-    std::string written = merged.ToText();
-    EXPECT_NE(std::string::npos, written.find("reg=HKCU|SOFTWARE\\$Product|v|REG_SZ|new\r\n"));
-
-    // A text set by hand is kept by the description.
-    merged.GetFileItems()[0].path = merged.Keep(std::string("C:\\Corvane\\renamed.exe"));
-    CInstallConfig copy = merged;
-    merged = CInstallConfig();
-    EXPECT_EQ("C:\\Corvane\\renamed.exe", copy.GetFileItems()[0].path);
+// An update keeps what describes the installation: a later uninstall must act on the folder,
+// root and components that were installed, not on the new package's defaults.
+TEST(DescriptionMergeTest, TheInstallationsFactsSurviveAnUpdate) {
+    CInstallConfig installed = Read(
+        "[corvinstall]\nuser=S-1-5-21-9\n"
+        "[Release]\nPackageType=Install\nProduct=Corvane\nVersion=2.0\n"
+        "TargetFolder=E:\\Tools\\Corvane\nInstallFor=onlyforme\n"
+        "[AddRemovePrograms]\nDisplayName=Corvane\nUninstallString=E:\\Tools\\Corvane\\uninst.exe\n"
+        "InstallLocation=E:\\Tools\\Corvane\n"
+        "[Selectables]\ninternal=docs|Documentation|cleared\ninternal=core|Core|selected\n");
+    CInstallConfig package = Read(
+        "[Release]\nPackageType=Install\nCompany=Velmora\nProduct=Corvane\nVersion=2.1\n"
+        "TargetFolder=C:\\Program Files\\Corvane\nInstallFor=allusers|prompt\nLogo=new.bmp\n"
+        "[AddRemovePrograms]\nDisplayName=Corvane\nDisplayVersion=2.1\nPublisher=Velmora\n"
+        "InstallLocation=C:\\Program Files\\Corvane\n"
+        "[Selectables]\ninternal=docs|Manuals|selected\ninternal=extra|Extra|selected\n");
+    installed.Merge(package);
+    const ReleaseInfo& r = installed.GetRelease();
+    EXPECT_EQ("2.1", r.version);
+    EXPECT_EQ("Velmora", r.company);
+    EXPECT_EQ("new.bmp", r.logo);
+    EXPECT_EQ("E:\\Tools\\Corvane", r.targetFolder);
+    EXPECT_EQ(InstallFor::OnlyForMe, r.installFor);
+    EXPECT_FALSE(r.promptInstallFor);
+    EXPECT_EQ("S-1-5-21-9", installed.GetUser());
+    const AddRemoveInfo& a = installed.GetAddRemove();
+    EXPECT_EQ("E:\\Tools\\Corvane\\uninst.exe", a.uninstallString);
+    EXPECT_EQ("E:\\Tools\\Corvane", a.installLocation);
+    EXPECT_EQ("2.1", a.displayVersion);
+    EXPECT_EQ("Velmora", a.publisher);
+    ASSERT_EQ(3u, installed.GetSelectables().size());
+    EXPECT_EQ("Manuals", installed.GetSelectables()[0].title);
+    EXPECT_FALSE(installed.GetSelectables()[0].selected);  // left out, and stays so
+    EXPECT_TRUE(installed.GetSelectables()[1].selected);
+    EXPECT_TRUE(installed.GetSelectables()[2].selected);  // new with this release
 }
 
 TEST_F(DescriptionFileTest, FailedMergeLeavesTheInstalledCopy) {

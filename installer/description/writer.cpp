@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "installer/description/description.h"
+#include "installer/description/item_lines.h"
 #include "installer/sys/inst_log.h"
 #include "installer/sys/text_util.h"
 #include "platform/codepage.h"
@@ -16,40 +17,37 @@ namespace corv::inst {
 
 namespace {
 
-// Every text must read back as written; a value that would not is refused rather than saved
-// into a file that the uninstaller and later updates would misread.
-struct Unwritable {
-    std::string reason;
-};
-
-bool HasOuterBlanks(std::string_view text) {
+bool HasOuterBlanks(const std::string& text) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
     return !text.empty() && (blank(text.front()) || blank(text.back()));
 }
 
 // The reader trims values of blanks and ends lines at CR or LF.
-void CheckValue(std::string_view text) {
-    size_t lineBreak = text.find_first_of("\r\n");
-    if (lineBreak != std::string_view::npos)
-        throw Unwritable{"a value holds a line break: " + std::string(text.substr(0, lineBreak))};
+void CheckValue(const std::string& text) {
+    size_t lineBreak = 0;
+    while (lineBreak < text.size() && text[lineBreak] != '\r' && text[lineBreak] != '\n')
+        ++lineBreak;
+    if (lineBreak < text.size())
+        throw Unwritable{"a value holds a line break: " + text.substr(0, lineBreak)};
     if (HasOuterBlanks(text))
-        throw Unwritable{"a value has leading or trailing blanks: \"" + std::string(text) + "\""};
+        throw Unwritable{"a value has leading or trailing blanks: \"" + text + "\""};
 }
 
-// A "|" field is also split, "void" read as empty, and after the first field a flag word
-// would start the flag tail.
-void CheckField(std::string_view text, bool flagWords = true) {
+enum class Tail { None, Flags, RegistryFlags };
+
+// A "|" field is also split and "void" read as empty; after the first field a word that
+// starts the flag tail of its kind of item would be read as a flag.
+void CheckField(const std::string& text, Tail tail = Tail::Flags) {
     CheckValue(text);
-    if (text.find('|') != std::string_view::npos)
-        throw Unwritable{"a field holds \"|\": " + std::string(text)};
-    if (NoCase(text, "void") ||
-        (flagWords &&
-         (NoCase(text, "obsolete") || NoCase(text, "validsince") || NoCase(text, "ignoreorder"))))
-        throw Unwritable{"a field is a keyword: " + std::string(text)};
+    if (text.find('|') != std::string::npos) throw Unwritable{"a field holds \"|\": " + text};
+    bool flag =
+        tail != Tail::None && (NoCase(text, "obsolete") || NoCase(text, "validsince") ||
+                               (tail == Tail::RegistryFlags && NoCase(text, "ignoreorder")));
+    if (NoCase(text, "void") || flag) throw Unwritable{"a field is a keyword: " + text};
 }
 
 // Appends "|" and the field.
-void Field(std::string* out, std::string_view text) {
+void Field(std::string* out, const std::string& text) {
     out->push_back('|');
     out->append(text);
 }
@@ -58,7 +56,7 @@ void AppendFlags(std::string* out, const ItemFlags& flags) {
     if (flags.obsolete) out->append("|obsolete");
     if (flags.ignoreOrder) out->append("|ignoreorder");
     if (!flags.validSince.empty()) {
-        CheckField(flags.validSince);
+        CheckField(flags.validSince, Tail::RegistryFlags);
         out->append("|validsince");
         Field(out, flags.validSince);
     }
@@ -78,16 +76,16 @@ const char* ModeName(ScriptMode mode) {
 
 void RegistryFields(std::string* out, const RegistryItem& item) {
     const RegistryEntry& k = item.key;
-    CheckField(k.root, false);
-    CheckField(k.keyPath);
+    CheckField(k.root, Tail::None);
+    CheckField(k.keyPath, Tail::RegistryFlags);
     out->append(k.root);
     Field(out, k.keyPath);
     if (!k.valueName.empty() || k.type != RegItemType::None) {
-        if (!k.valueName.empty()) CheckField(k.valueName);
+        if (!k.valueName.empty()) CheckField(k.valueName, Tail::RegistryFlags);
         Field(out, k.valueName);
     }
     if (k.type != RegItemType::None) {
-        if (!k.data.empty()) CheckField(k.data);
+        if (!k.data.empty()) CheckField(k.data, Tail::RegistryFlags);
         Field(out, k.TypeName());
         Field(out, k.data);
     }
@@ -95,7 +93,7 @@ void RegistryFields(std::string* out, const RegistryItem& item) {
 }
 
 void FileFields(std::string* out, const FileItem& item) {
-    CheckField(item.path, false);
+    CheckField(item.path, Tail::None);
     out->append(item.path);
     // Empty fields before a later non-empty one stay, so that fields keep their places.
     size_t last = item.fields.size();
@@ -108,11 +106,11 @@ void FileFields(std::string* out, const FileItem& item) {
 }
 
 void ScriptFields(std::string* out, const ScriptItem& s) {
-    CheckField(s.program, false);
+    CheckField(s.program, Tail::None);
     out->append(s.program);
     if (s.kind == ScriptKind::Exec) {
-        for (std::string_view f : {s.folder, s.parameters, s.target})
-            if (!f.empty()) CheckField(f);
+        for (const std::string* f : {&s.folder, &s.parameters, &s.target})
+            if (!f->empty()) CheckField(*f);
         Field(out, s.folder.empty() ? "void" : s.folder);
         Field(out, s.parameters);
         Field(out, s.target.empty() ? "void" : s.target);
@@ -128,19 +126,49 @@ void ScriptFields(std::string* out, const ScriptItem& s) {
     AppendFlags(out, s.flags);
 }
 
+std::string CheckedLine(std::string line) {
+    if (!FitsOnALine(line))
+        throw Unwritable{
+            Format("a line is longer than %u bytes: ", static_cast<unsigned>(kMaxLineBytes)) +
+            line.substr(0, 60) + "..."};
+    return line;
+}
+
+// "<kind>=<fields>" or "Selectable=<id>|<kind>|<fields>".
+template <typename T, typename Fields>
+std::string ItemLine(const T& item, const char* kind, Fields fields) {
+    std::string line;
+    if (!item.selectable.empty()) {
+        CheckField(item.selectable, Tail::None);
+        line.append("Selectable=").append(item.selectable).append(1, '|');
+        line.append(kind).append(1, '|');
+    } else {
+        line.append(kind).append(1, '=');
+    }
+    fields(&line, item);
+    return CheckedLine(std::move(line));
+}
+
 class Writer {
   public:
-    void Line(std::string_view text) {
-        if (!FitsOnALine(text))
-            throw Unwritable{
-                Format("a line is longer than %u bytes: ", static_cast<unsigned>(kMaxLineBytes)) +
-                std::string(text.substr(0, 60)) + "..."};
-        m_out.append(text);
+    void Line(const std::string& text) {
+        m_out.append(CheckedLine(text));
         m_out.append("\r\n");
     }
     void Key(const char* key, const std::string& value) {
-        CheckValue(value);
-        Line(std::string(key) + "=" + value);
+        m_out.append(WrittenKeyLine(key, value));
+        m_out.append("\r\n");
+    }
+    // The items' lines, plain items first.
+    template <typename T>
+    void Items(const std::vector<T>& items) {
+        for (int owned = 0; owned < 2; ++owned) {
+            for (const auto& item : items) {
+                if (item.selectable.empty() == (owned == 1)) continue;
+                m_out.append(WrittenLine(item));
+                m_out.append("\r\n");
+            }
+        }
     }
     std::string& Text() { return m_out; }
 
@@ -148,29 +176,48 @@ class Writer {
     std::string m_out;
 };
 
-// Writes the items' lines, plain items first: "<kind>=<fields>" or
-// "Selectable=<id>|<kind>|<fields>".
-template <typename T, typename Kind, typename Fields>
-void Items(Writer& w, const std::vector<T>& items, Kind kind, Fields fields) {
-    std::string line;
-    for (int owned = 0; owned < 2; ++owned) {
-        for (const auto& item : items) {
-            if (item.selectable.empty() == (owned == 1)) continue;
-            line.clear();
-            if (owned) {
-                CheckField(item.selectable, false);
-                line.append("Selectable=").append(item.selectable).append(1, '|');
-                line.append(kind(item)).append(1, '|');
-            } else {
-                line.append(kind(item)).append(1, '=');
-            }
-            fields(&line, item);
-            w.Line(line);
-        }
-    }
+}  // namespace
+
+std::string WrittenLine(const RegistryItem& item) {
+    return ItemLine(item, "reg", RegistryFields);
 }
 
-}  // namespace
+std::string WrittenLine(const FileItem& item) {
+    return ItemLine(item, FileKindName(item.kind), FileFields);
+}
+
+std::string WrittenLine(const ScriptItem& item) {
+    return ItemLine(item, item.kind == ScriptKind::Exec ? "Exec" : "LaunchApp", ScriptFields);
+}
+
+std::string WrittenLine(const Selectable& s) {
+    CheckField(s.group, Tail::None);
+    CheckField(s.id, Tail::None);
+    CheckField(s.title, Tail::None);
+    return CheckedLine(s.group + "=" + s.id + "|" + s.title +
+                       (s.selected ? "|selected" : "|cleared"));
+}
+
+std::vector<std::string> WrittenLines(const PageText& p) {
+    CheckValue(p.name);
+    if (p.name.empty() || p.name.find('=') != std::string::npos || p.name[0] == ';' ||
+        p.name[0] == '[' || NoCase(p.name, "Selectable"))
+        throw Unwritable{"a page name cannot be written: " + p.name};
+    CheckValue(p.header);
+    CheckValue(p.description);
+    std::vector<std::string> lines{CheckedLine(p.name + "=Header|" + p.header),
+                                   CheckedLine(p.name + "=Description|" + p.description)};
+    if (!p.enable.empty()) {
+        CheckValue(p.enable);
+        lines.push_back(CheckedLine(p.name + "=Enable|" + p.enable));
+    }
+    return lines;
+}
+
+std::string WrittenKeyLine(const char* key, const std::string& value) {
+    CheckValue(value);
+    return CheckedLine(std::string(key) + "=" + value);
+}
 
 std::string CInstallConfig::ToText() const {
     Writer w;
@@ -216,48 +263,24 @@ std::string CInstallConfig::ToText() const {
         w.Line("");
 
         w.Line("[Selectables]");
-        for (const auto& s : m_selectables) {
-            CheckField(s.group, false);
-            CheckField(s.id, false);
-            CheckField(s.title, false);
-            w.Line(s.group + "=" + s.id + "|" + s.title + (s.selected ? "|selected" : "|cleared"));
-        }
+        for (const auto& s : m_selectables) w.Line(WrittenLine(s));
         w.Line("");
 
         w.Line("[Pages]");
-        for (const auto& p : m_pages) {
-            CheckValue(p.name);
-            if (p.name.empty() || p.name.find('=') != std::string::npos || p.name[0] == ';' ||
-                p.name[0] == '[' || NoCase(p.name, "Selectable"))
-                throw Unwritable{"a page name cannot be written: " + p.name};
-            CheckValue(p.header);
-            CheckValue(p.description);
-            w.Line(p.name + "=Header|" + p.header);
-            w.Line(p.name + "=Description|" + p.description);
-            if (!p.enable.empty()) {
-                CheckValue(p.enable);
-                w.Line(p.name + "=Enable|" + p.enable);
-            }
-        }
+        for (const auto& p : m_pages)
+            for (const std::string& line : WrittenLines(p)) w.Line(line);
         w.Line("");
 
         w.Line("[RegistryKeys]");
-        Items(
-            w, m_registry, [](const RegistryItem&) { return "reg"; }, RegistryFields);
+        w.Items(m_registry);
         w.Line("");
 
         w.Line("[FileItems]");
-        Items(
-            w, m_files, [](const FileItem& item) { return FileKindName(item.kind); }, FileFields);
+        w.Items(m_files);
         w.Line("");
 
         w.Line("[Scripts]");
-        Items(
-            w, m_scripts,
-            [](const ScriptItem& item) {
-                return item.kind == ScriptKind::Exec ? "Exec" : "LaunchApp";
-            },
-            ScriptFields);
+        w.Items(m_scripts);
         w.Line("");
     } catch (const Unwritable& e) {
         throw CConfigException("Cannot write the description: " + e.reason);
@@ -408,22 +431,24 @@ void FoldList(std::vector<T>* items, InstallFor mine, const std::vector<T>& newe
 }  // namespace
 
 void CInstallConfig::Merge(const CInstallConfig& newer) {
-    // The newer items' texts stay where they are: this description keeps them alive.
-    m_texts.Share(newer.m_texts);
     InstallFor mine = m_release.installFor;
     InstallFor theirs = newer.m_release.installFor;
     FoldList(&m_registry, mine, newer.m_registry, theirs, RegistryIdentity());
     FoldList(&m_files, mine, newer.m_files, theirs, FileIdentity());
     FoldList(&m_scripts, mine, newer.m_scripts, theirs, ScriptIdentity());
 
-    // Items may name selectables of either description; keep them all defined.
+    // Items may name selectables of either description; keep them all defined. Whether a
+    // selectable is installed is a fact of this installation.
     for (const Selectable& s : newer.m_selectables) {
         auto it = std::find_if(m_selectables.begin(), m_selectables.end(),
                                [&](const Selectable& mine) { return NoCase(mine.id, s.id); });
-        if (it != m_selectables.end())
+        if (it != m_selectables.end()) {
+            bool selected = it->selected;
             *it = s;
-        else
+            it->selected = selected;
+        } else {
             m_selectables.push_back(s);
+        }
     }
     for (const PageText& p : newer.m_pages) {
         auto it = std::find_if(m_pages.begin(), m_pages.end(),
@@ -434,15 +459,23 @@ void CInstallConfig::Merge(const CInstallConfig& newer) {
             m_pages.push_back(p);
     }
 
-    // The installed version is now the newer package's; the computed Add/Remove values stay
-    // when the newer description does not carry them.
+    // The release is now the newer package's; where and for whom it is installed stays, or a
+    // later uninstall would act on the package's default folder and root.
     if (newer.m_hasRelease) {
-        m_release = newer.m_release;
+        ReleaseInfo release = newer.m_release;
+        if (m_hasRelease) {
+            release.targetFolder = m_release.targetFolder;
+            release.installFor = m_release.installFor;
+            release.promptInstallFor = m_release.promptInstallFor;
+        }
+        m_release = std::move(release);
         m_hasRelease = true;
     }
     AddRemoveInfo addRemove = newer.m_addRemove;
-    if (addRemove.uninstallString.empty()) addRemove.uninstallString = m_addRemove.uninstallString;
-    if (addRemove.installLocation.empty()) addRemove.installLocation = m_addRemove.installLocation;
+    if (!m_addRemove.uninstallString.empty())
+        addRemove.uninstallString = m_addRemove.uninstallString;
+    if (!m_addRemove.installLocation.empty())
+        addRemove.installLocation = m_addRemove.installLocation;
     if (addRemove.displayName.empty()) addRemove.displayName = m_addRemove.displayName;
     m_addRemove = addRemove;
 }

@@ -28,7 +28,17 @@ uint64_t FileSize(const std::string& path) {
 }
 
 bool DiskFreeSpace(const std::string& path, DiskSpace* out) {
-    if (DiskSpaceOf(path, out) == kOk) return true;
+    // A folder that does not exist yet (a fresh install's target) lies on the drive of its
+    // nearest existing parent.
+    std::string existing = path;
+    while (!existing.empty() && !PathExists(existing)) {
+        std::string parent = FolderOf(existing);
+        if (parent == existing) break;
+        existing = parent;
+    }
+    // "C:" alone names the drive's current folder; its root is meant.
+    if (existing.size() == 2 && existing[1] == ':') existing += '\\';
+    if (!existing.empty() && DiskSpaceOf(existing, out) == kOk) return true;
     InstLog("Could not get disk free info for %s!\n", path.c_str());
     return false;
 }
@@ -99,8 +109,9 @@ bool CanCreateFiles(const std::string& folder) {
         InstLog("User has not permission to make dir: %s\n", dir.c_str());
         return false;
     }
-    // The probe file goes inside the probe folder, and files that were there before stay.
-    std::string file = dir + "\\dummy.txt";
+    // The file goes into the folder itself: a folder may allow subfolders but not files.
+    // A file that was there before stays.
+    std::string file = base + "dummy.txt";
     bool created = false;
     rc = TouchFile(file, &created);
     if (rc != kOk) {

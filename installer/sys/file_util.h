@@ -15,7 +15,8 @@ constexpr const char* kForbiddenNameCharacters = "/:*?\"<>|";
 
 // Throws CInstallException "Could not get file size on %s \nReason: %s".
 uint64_t FileSize(const std::string& path);
-// Total, free and caller-available space of the drive of `path`; false after logging
+// Total, free and caller-available space of the drive of `path`, which need not exist yet;
+// false after logging
 // "Could not get disk free info for %s!\n".
 bool DiskFreeSpace(const std::string& path, DiskSpace* out);
 
@@ -33,8 +34,8 @@ void CopyFileChecked(const std::string& from, const std::string& to);
 // Throws CInstallException "Rename failed: %s\n".
 void RenameFileChecked(const std::string& from, const std::string& to);
 
-// Whether the user may create folders and files in `folder`: creates "____test" and the file
-// "dummy.txt" in it, then removes what it created. Failures are logged.
+// Whether the user may create folders and files in `folder`: creates the folder "____test"
+// and the file "dummy.txt" in it, then removes what it created. Failures are logged.
 bool CanCreateFiles(const std::string& folder);
 
 }  // namespace corv::inst

@@ -29,7 +29,7 @@ class FileUtilTest : public ::testing::Test {
     }
     void TearDown() override {
         for (const char* f : {"\\a.txt", "\\b.txt", "\\c.txt", "\\x\\y\\z", "\\x\\y", "\\x",
-                              "\\file", "\\____test\\dummy.txt", "\\____test"}) {
+                              "\\file", "\\dummy.txt", "\\____test"}) {
             RemoveFile(dir_ + f);
             RemoveFolder(dir_ + f);
         }
@@ -47,9 +47,13 @@ TEST_F(FileUtilTest, SizesAndFreeSpace) {
     ASSERT_TRUE(DiskFreeSpace(dir_, &space));
     EXPECT_GE(space.total, space.free);
     EXPECT_GT(space.available, 0u);
+    // A folder that does not exist yet: the free space of its drive.
+    DiskSpace fresh;
+    ASSERT_TRUE(DiskFreeSpace(dir_ + "\\missing\\deeper", &fresh));
+    EXPECT_EQ(space.total, fresh.total);
     ScopedLogCapture log;
-    EXPECT_FALSE(DiskFreeSpace(dir_ + "\\missing\\deeper", &space));
-    EXPECT_TRUE(log.Contains("Could not get disk free info for " + dir_ + "\\missing\\deeper!\n"));
+    EXPECT_FALSE(DiskFreeSpace("Q:\\missing", &space));
+    EXPECT_TRUE(log.Contains("Could not get disk free info for Q:\\missing!\n"));
 }
 
 TEST_F(FileUtilTest, FileNamesWithForbiddenCharacters) {
@@ -96,13 +100,26 @@ TEST_F(FileUtilTest, PermissionProbeLeavesNothingAndKeepsExistingFiles) {
     EXPECT_TRUE(CanCreateFiles(dir_));
     EXPECT_FALSE(PathExists(dir_ + "\\____test"));
 
-    // A folder and file of that name that were there before stay.
+    // A folder and file of those names that were there before stay.
     ASSERT_EQ(kOk, MakeDirectory(dir_ + "\\____test"));
-    ASSERT_EQ(kOk, WriteFileBytes(dir_ + "\\____test\\dummy.txt", "keep me"));
+    ASSERT_EQ(kOk, WriteFileBytes(dir_ + "\\dummy.txt", "keep me"));
     EXPECT_TRUE(CanCreateFiles(dir_));
     std::string text;
-    ASSERT_TRUE(ReadFileText(dir_ + "\\____test\\dummy.txt", &text));
+    ASSERT_TRUE(ReadFileText(dir_ + "\\dummy.txt", &text));
     EXPECT_EQ("keep me", text);
+    EXPECT_TRUE(IsDirectory(dir_ + "\\____test"));
+    RemoveFile(dir_ + "\\dummy.txt");
+
+    // Where no file can be made in the folder itself (here a folder holds the file's name),
+    // the probe fails even though a subfolder can be made.
+    ASSERT_EQ(kOk, MakeDirectory(dir_ + "\\dummy.txt"));
+    {
+        ScopedLogCapture log;
+        EXPECT_FALSE(CanCreateFiles(dir_));
+        EXPECT_TRUE(log.Contains("User has not permission to create file: " + dir_ +
+                                 "\\dummy.txt, reason: "));
+    }
+    RemoveFolder(dir_ + "\\dummy.txt");
 
     ScopedLogCapture log;
     EXPECT_FALSE(CanCreateFiles(dir_ + "\\missing"));

@@ -8,30 +8,28 @@
 
 namespace corv::inst {
 
-unsigned StartCommand(const std::string& program, const std::string& parameters,
-                      const std::string& folder, bool show) {
+bool StartCommand(const std::string& program, const std::string& parameters,
+                  const std::string& folder, bool show, ChildProcess* process) {
+    std::string command = "\"" + program + "\" " + parameters;
     try {
         StartOptions options;
         options.folder = folder;
         options.hidden = !show;
         long error = 0;
-        unsigned pid = corv::StartProcess(program, parameters, options, &error);
-        if (pid == 0) {
-            std::string command = "\"" + program + "\" " + parameters;
-            InstLog("Could not start command: %s \nFolder: %s \nLastError: %s\n", command.c_str(),
-                    folder.c_str(), ErrorText(error).c_str());
-        }
-        return pid;
+        if (process->Start(program, parameters, options, &error)) return true;
+        InstLog("Could not start command: %s \nFolder: %s \nLastError: %s\n", command.c_str(),
+                folder.c_str(), ErrorText(error).c_str());
     } catch (...) {
-        std::string command = "\"" + program + "\" " + parameters;
         InstLog("ERROR: Caught unknown exception while starting command: %s, folder: %s\n",
                 command.c_str(), folder.c_str());
-        return 0;
     }
+    return false;
 }
 
-bool WaitForCommand(unsigned pid, unsigned timeoutMs) {
-    return corv::WaitForProcess(pid, timeoutMs) == ProcessWait::Ended;
+CommandEnd WaitForCommand(ChildProcess& process, unsigned timeoutMs) {
+    CommandEnd end;
+    end.outcome = process.Wait(timeoutMs, &end.exitCode);
+    return end;
 }
 
 unsigned IsRunning(const std::string& imageName, const std::string& windowsVersion) {

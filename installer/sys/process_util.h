@@ -10,12 +10,18 @@ namespace corv::inst {
 constexpr unsigned kWmQuitMsg = 0x82EE;  // WM_APP + 750: the tray client ends itself on it
 constexpr unsigned kKillStageMs = 500;
 
-// Starts "\"program\" parameters" in `folder` with normal priority, shown or hidden. Returns
-// the process id, or 0 after logging "Could not start command: ...".
-unsigned StartCommand(const std::string& program, const std::string& parameters,
-                      const std::string& folder, bool show);
-// True when the process has ended within the time.
-bool WaitForCommand(unsigned pid, unsigned timeoutMs);
+// Starts "\"program\" parameters" in `folder` with normal priority, shown or hidden, into
+// `process`. False after logging "Could not start command: ...".
+bool StartCommand(const std::string& program, const std::string& parameters,
+                  const std::string& folder, bool show, ChildProcess* process);
+
+// How waiting for a started program ended.
+struct CommandEnd {
+    ProcessWait outcome = ProcessWait::Failed;  // Ended, Timeout, or Failed (could not wait)
+    unsigned exitCode = 0;                      // when it ended
+    bool Succeeded() const { return outcome == ProcessWait::Ended && exitCode == 0; }
+};
+CommandEnd WaitForCommand(ChildProcess& process, unsigned timeoutMs);
 
 // The id of another running process (never this one) whose image name is `imageName`,
 // compared without regard to case; 0 when there is none. NT 3.51 and NT 4 list processes

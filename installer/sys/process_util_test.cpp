@@ -93,10 +93,32 @@ TEST(IsRunningTest, FindsOtherProcessesByImageNameButNeverItself) {
 #endif
 }
 
+// A program that ends before anyone waits is no failure: its end and exit code are known
+// from the start.
+TEST(StartCommandTest, AProgramThatEndsAtOnceIsWaitedForWithItsExitCode) {
+#ifdef _WIN32
+    const std::string shell = GetEnv("COMSPEC"), arguments = "/c exit 3";
+#else
+    const std::string shell = "/bin/sh", arguments = "-c 'exit 3'";
+#endif
+    ChildProcess process;
+    ASSERT_TRUE(StartCommand(shell, arguments, "", false, &process));
+    SleepMs(300);  // let it end before the wait
+    CommandEnd end = WaitForCommand(process, 5000);
+    EXPECT_EQ(ProcessWait::Ended, end.outcome);
+    EXPECT_EQ(3u, end.exitCode);
+    EXPECT_FALSE(end.Succeeded());
+    // Waiting again tells the same.
+    EXPECT_EQ(3u, WaitForCommand(process, 0).exitCode);
+    ChildProcess never;
+    EXPECT_EQ(ProcessWait::Failed, WaitForCommand(never, 0).outcome);
+}
+
 #ifdef _WIN32
 TEST(StartCommandTest, FailureIsLoggedWithCommandAndFolder) {
     ScopedLogCapture log;
-    EXPECT_EQ(0u, StartCommand("Z:\\no\\such\\program.exe", "/x", "Z:\\no\\such", true));
+    ChildProcess process;
+    EXPECT_FALSE(StartCommand("Z:\\no\\such\\program.exe", "/x", "Z:\\no\\such", true, &process));
     EXPECT_TRUE(
         log.Contains("Could not start command: \"Z:\\no\\such\\program.exe\" /x \nFolder: "
                      "Z:\\no\\such \nLastError: "));

@@ -15,7 +15,8 @@ namespace {
 class RealProcessTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        if (pid_ && !WaitForCommand(pid_, 0)) TerminateProcessById(pid_);
+        if (process_.Id() != 0 && WaitForCommand(process_, 0).outcome != ProcessWait::Ended)
+            process_.Terminate();
         RemoveFile(status_);
     }
 
@@ -23,9 +24,10 @@ class RealProcessTest : public ::testing::Test {
     void Start(const std::string& mode, const std::string& title) {
         status_ = TempFolder() + "\\kill_target_" + std::to_string(CurrentProcessId()) + ".txt";
         RemoveFile(status_);
-        pid_ = StartCommand(ProgramPath() + "\\kill_target.exe",
-                            mode + " \"" + title + "\" \"" + status_ + "\"", "", false);
-        ASSERT_NE(0u, pid_);
+        ASSERT_TRUE(StartCommand(ProgramPath() + "\\kill_target.exe",
+                                 mode + " \"" + title + "\" \"" + status_ + "\"", "", false,
+                                 &process_));
+        pid_ = process_.Id();
         for (int i = 0; i < 300 && Status() != "ready"; ++i) SleepMs(50);
         ASSERT_EQ("ready", Status());
     }
@@ -36,6 +38,7 @@ class RealProcessTest : public ::testing::Test {
         return text;
     }
 
+    ChildProcess process_;
     unsigned pid_ = 0;
     std::string status_;
 };
@@ -78,8 +81,19 @@ TEST_F(RealProcessTest, IsTerminatedWhenItIgnoresBothMessages) {
     ASSERT_EQ(3u, lines.size());
     EXPECT_EQ("KillProcess: kill_target.exe is still running, terminating process forcibly\n",
               lines[2]);
-    EXPECT_TRUE(WaitForCommand(pid_, 5000));
+    EXPECT_EQ(ProcessWait::Ended, WaitForCommand(process_, 5000).outcome);
     EXPECT_EQ("ready", Status());  // it never reached its own end
+}
+
+TEST_F(RealProcessTest, WaitingTellsATimeOutFromAnEnd) {
+    Start("never", "Waited");
+    CommandEnd end = WaitForCommand(process_, 0);
+    EXPECT_EQ(ProcessWait::Timeout, end.outcome);
+    EXPECT_FALSE(end.Succeeded());
+    ASSERT_TRUE(process_.Terminate(7));
+    end = WaitForCommand(process_, 5000);
+    EXPECT_EQ(ProcessWait::Ended, end.outcome);
+    EXPECT_EQ(7u, end.exitCode);
 }
 
 TEST_F(RealProcessTest, ProcessListThroughPsapi) {

@@ -199,6 +199,14 @@ long CRegistryKey::Write(InstallFor installFor) const {
 }
 
 long CRegistryKey::Delete(InstallFor installFor) const {
+    return Remove(installFor, false);
+}
+
+long CRegistryKey::DeleteTree(InstallFor installFor) const {
+    return Remove(installFor, true);
+}
+
+long CRegistryKey::Remove(InstallFor installFor, bool tree) const {
     if (m_keyPath.empty()) {
         InstLog("Not able to delete regkey, keyname is empty.\n");
         return kErrInvalidParameter;
@@ -216,6 +224,15 @@ long CRegistryKey::Delete(InstallFor installFor) const {
     if (leaf.empty()) {
         InstLog("Not able to delete regkey, keyname is empty.\n");
         return kErrInvalidParameter;
+    }
+    if (!tree) {
+        RegKey self;
+        rc = self.Open(root, m_keyPath, kRegRead);
+        if (rc != kOk) return rc;
+        std::string subkey;
+        RegValue value;
+        if (self.EnumSubkey(0, &subkey) == kOk || self.EnumValue(0, &value) == kOk)
+            return kErrKeyHasChildren;
     }
     rc = key.Open(root, parent, kRegReadWrite);
     return rc != kOk ? rc : key.DeleteTree(leaf);

@@ -57,8 +57,14 @@ class CRegistryKey {
     // Creates the key and writes the value with its type; a REG_DWORD's data is a decimal or
     // 0x-hexadecimal number (kErrInvalidData otherwise).
     long Write(InstallFor installFor) const;
-    // Deletes the value, or for a key item the key with everything below it.
+    // Deletes the value, or for a key item the key when nothing remains in it: a key item
+    // may name a key that other programs share ("HKCR\.x"), and removing an item never
+    // removes what the package did not create. A key that still holds subkeys or values
+    // gives kErrKeyHasChildren and stays.
     long Delete(InstallFor installFor) const;
+    // Deletes the key with everything below it; only for cleanups that name their keys
+    // themselves.
+    long DeleteTree(InstallFor installFor) const;
     bool Exists(InstallFor installFor) const;
     // The value's present data as text (REG_SZ as is, REG_DWORD in decimal).
     long Read(InstallFor installFor, std::string* data) const;
@@ -68,6 +74,7 @@ class CRegistryKey {
 
   private:
     long Root(InstallFor installFor, RegRoot* root) const;
+    long Remove(InstallFor installFor, bool tree) const;
 
     std::string m_root;
     std::string m_keyPath;

@@ -79,11 +79,21 @@ TEST(RegistryKeyTest, WritesReadsAndDeletesThroughTheRegistry) {
     EXPECT_EQ(kOk, number.Delete(InstallFor::Unset));
     EXPECT_FALSE(number.Exists(InstallFor::Unset));
     EXPECT_TRUE(text.Exists(InstallFor::OnlyForMe));
+    // A key item goes only when nothing remains in it; the tree delete is separate.
     CRegistryKey key("HKCU", "SOFTWARE\\Velmora");
     EXPECT_TRUE(key.Exists(InstallFor::Unset));
+    EXPECT_EQ(kErrKeyHasChildren, key.Delete(InstallFor::Unset));
+    EXPECT_TRUE(text.Exists(InstallFor::OnlyForMe));
+    CRegistryKey corvane("HKCU", "SOFTWARE\\Velmora\\Corvane");
+    EXPECT_EQ(kErrKeyHasChildren, corvane.Delete(InstallFor::Unset));  // holds "home"
+    EXPECT_EQ(kOk, text.Delete(InstallFor::OnlyForMe));
+    EXPECT_EQ(kOk, corvane.Delete(InstallFor::Unset));
     EXPECT_EQ(kOk, key.Delete(InstallFor::Unset));
     EXPECT_FALSE(reg->KeyExists(RegRoot::CurrentUser, "SOFTWARE\\Velmora"));
     EXPECT_TRUE(reg->KeyExists(RegRoot::CurrentUser, "SOFTWARE"));
+    ASSERT_EQ(kOk, text.Write(InstallFor::OnlyForMe));
+    EXPECT_EQ(kOk, key.DeleteTree(InstallFor::Unset));
+    EXPECT_FALSE(reg->KeyExists(RegRoot::CurrentUser, "SOFTWARE\\Velmora"));
 
     EXPECT_EQ(kErrInvalidParameter, CRegistryKey("HKCU", "SOFTWARE\\").Delete(InstallFor::Unset));
     EXPECT_TRUE(log.Contains("Not able to delete regkey, keyname is empty.\n"));

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "errno_map.h"
 #include "platform/errors.h"
@@ -57,16 +58,39 @@ long CopyFileTo(const std::string& from, const std::string& to, bool overwrite) 
         return e;
     }
     long result = kOk;
-    char buf[65536];
+    // Inside the kernel where it can: no pass of every byte through this process.
+    bool copied = false;
+#ifdef __linux__
     for (;;) {
-        ssize_t n = read(in, buf, sizeof(buf));
+        ssize_t n = copy_file_range(in, nullptr, out, nullptr, size_t(1) << 30, 0);
+        if (n > 0) {
+            copied = true;
+            continue;
+        }
+        if (n == 0) {
+            copied = true;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (!copied &&
+                   (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP)) {
+            break;  // not here: the plain loop below
+        } else {
+            result = Win32ErrorFromErrno(errno);
+            copied = true;
+        }
+        break;
+    }
+#endif
+    std::vector<char> chunk(copied ? 0 : size_t(1) << 18);
+    for (; !copied;) {
+        ssize_t n = read(in, chunk.data(), chunk.size());
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {
             result = Win32ErrorFromErrno(errno);
             break;
         }
         if (n == 0) break;
-        result = WriteAll(out, buf, static_cast<size_t>(n));
+        result = WriteAll(out, chunk.data(), static_cast<size_t>(n));
         if (result != kOk) break;
     }
     close(in);
@@ -75,8 +99,12 @@ long CopyFileTo(const std::string& from, const std::string& to, bool overwrite) 
 }
 
 long ReplaceFileBy(const std::string& from, const std::string& to) {
-    if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) != 0) return Win32ErrorFromErrno(errno);
-    return kOk;
+    if (std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0) return kOk;
+    if (errno != EXDEV) return Win32ErrorFromErrno(errno);
+    // Another file system: copied, then the source removed, as Windows does.
+    long rc = CopyFileTo(from, to, true);
+    if (rc == kOk && unlink(NativePath(from).c_str()) != 0) rc = Win32ErrorFromErrno(errno);
+    return rc;
 }
 
 long RemoveFolder(const std::string& path) {

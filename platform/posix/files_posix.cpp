@@ -58,11 +58,14 @@ FILE* OpenFile(const std::string& path, const char* mode) {
     return f;
 }
 
-std::string ProgramPath() {
+std::string ProgramFile() {
     char buf[4096];
     ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0) return std::string();
-    std::string exe(buf, static_cast<size_t>(n));
+    return n <= 0 ? std::string() : std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ProgramPath() {
+    std::string exe = ProgramFile();
     size_t slash = exe.rfind('/');
     return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }

@@ -52,10 +52,14 @@ FILE* OpenFile(const std::string& path, const char* mode) {
     return f;
 }
 
-std::string ProgramPath() {
+std::string ProgramFile() {
     wchar_t buf[MAX_PATH * 2];
     DWORD n = GetModuleFileNameW(nullptr, buf, MAX_PATH * 2);
-    std::string exe = Narrow(std::wstring(buf, n));
+    return Narrow(std::wstring(buf, n));
+}
+
+std::string ProgramPath() {
+    std::string exe = ProgramFile();
     size_t slash = exe.rfind('\\');
     return slash == std::string::npos ? std::string() : exe.substr(0, slash);
 }
@@ -71,10 +75,21 @@ bool ReadFileText(const std::string& path, std::string* out) {
     LARGE_INTEGER size;
     if (GetFileSizeEx(h, &size) && size.QuadPart > 0)
         data.reserve(static_cast<size_t>(size.QuadPart));
-    char buf[65536];
-    DWORD got = 0;
-    while (ReadFile(h, buf, sizeof(buf), &got, nullptr) && got > 0) data.append(buf, got);
+    long error = 0;
+    bool ok = ReadAllChunks(
+        [h](char* buffer, size_t bytes, size_t* got) -> long {
+            DWORD n = 0;
+            if (!ReadFile(h, buffer, static_cast<DWORD>(bytes), &n, nullptr))
+                return static_cast<long>(GetLastError());
+            *got = n;
+            return 0;
+        },
+        &data, &error);
     CloseHandle(h);
+    if (!ok) {
+        t_lastError = error;
+        return false;
+    }
     *out = std::move(data);
     return true;
 }

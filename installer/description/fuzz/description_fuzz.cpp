@@ -1,6 +1,6 @@
 // libFuzzer target for the description reader. Beyond "no crash", every description that the
-// writer accepts must read back equal, and its text must be a fixed point of read + write;
-// merging it into itself must keep it writable.
+// reader takes (with release data) must be writable and read back equal, and its text must be a
+// fixed point of read + write; merging it into itself must keep it writable.
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -72,11 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const CConfigException&) {
         return 0;
     }
+    if (!first.HasRelease()) return 0;  // a package without release data is never saved
     std::string text;
     try {
         text = first.ToText();
-    } catch (const CConfigException&) {
-        return 0;  // refused, never written half
+    } catch (const CConfigException& e) {
+        Fail("the reader took what the writer refuses", input, e.Message());
     }
     CInstallConfig merged = first;
     merged.Merge(first);

@@ -19,6 +19,7 @@ enum : long {
     kErrDirectory = 267,  // the name is not a folder
     kErrNotSupported = 50,
     kErrCallNotImplemented = 120,
+    kErrKeyHasChildren = 1020,  // a registry key that still holds subkeys or values
 };
 
 }  // namespace corv

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,15 @@ long RenameFile(const std::string& from, const std::string& to);
 long LastFileError();  // the error of the last failed call on this thread
 // Folder of the running program file, without the trailing separator.
 std::string ProgramPath();
-// Reads a whole file; false when it cannot be opened.
+// The running program file.
+std::string ProgramFile();
+// Reads a whole file; false when it cannot be opened or a read fails part way.
 bool ReadFileText(const std::string& path, std::string* out);
+// The reading loop of ReadFileText: appends chunks from `read` (which returns 0 or a Win32
+// error number and sets *got, 0 at the end) to *out until the end. On a failed read *out is
+// cut back to what it held before, *error gets the error and the result is false.
+bool ReadAllChunks(const std::function<long(char* buffer, size_t size, size_t* got)>& read,
+                   std::string* out, long* error);
 // fopen with the program's path rules (wide names on Windows, shared for reading and writing
 // by others). nullptr on failure, with LastFileError() set.
 FILE* OpenFile(const std::string& path, const char* mode);

@@ -264,10 +264,6 @@ int main(int argc, char** argv) {
         "  merge scaling           : %d items %.2f ms, %d items %.2f ms, %d items %.2f ms "
         "(ratio per doubling %.2f, %.2f)\n",
         items / 2, half, items, full, items * 2, twice, full / half, twice / full);
-    const double goal = 20.0;
-    std::printf("  goal: parser within %.0fx a plain read: parse %.1fx, read + parse %.1fx -> %s\n",
-                goal, parseMs / readMs, loadMs / readMs,
-                parseMs <= goal * readMs ? "met" : "NOT met");
     RemoveFile(path);
     RemoveFile(installedPath);
     return 0;
