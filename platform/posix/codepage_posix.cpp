@@ -11,4 +11,9 @@ bool Utf8ToAnsi(const std::string& utf8, std::string* out) {
     return true;
 }
 
+bool Utf8ToOem(const std::string& utf8, std::string* out) {
+    *out = utf8;
+    return true;
+}
+
 }  // namespace corv

@@ -150,6 +150,16 @@ class Win32Registry : public RegistryBackend {
         CloseHandle(event);
         return rc;
     }
+
+    long SaveHive(Handle h, const std::string& file) override {
+        return RegSaveKeyW(static_cast<HKEY>(h), Widen(file).c_str(), nullptr);
+    }
+    long LoadHive(RegRoot root, const std::string& name, const std::string& file) override {
+        return RegLoadKeyW(RootKey(root), Widen(name).c_str(), Widen(file).c_str());
+    }
+    long UnloadHive(RegRoot root, const std::string& name) override {
+        return RegUnLoadKeyW(RootKey(root), Widen(name).c_str());
+    }
 };
 
 }  // namespace

@@ -10,5 +10,8 @@ bool IsAscii(const std::string& text);
 std::string AnsiToUtf8(const std::string& ansi);
 // False when a character has no form in the code page (*out is then left alone).
 bool Utf8ToAnsi(const std::string& utf8, std::string* out);
+// The same for the console's (OEM) code page, in which the command interpreter reads batch
+// files.
+bool Utf8ToOem(const std::string& utf8, std::string* out);
 
 }  // namespace corv
