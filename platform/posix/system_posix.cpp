@@ -29,6 +29,9 @@ std::string ErrorText(long code) {
             return "Access is denied.";
         case 13:
             return "The data is invalid.";
+        case 32:
+            return "The process cannot access the file because it is being used by another "
+                   "process.";
         case 50:
             return "The request is not supported.";
         case 87:
