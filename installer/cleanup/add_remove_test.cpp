@@ -4,6 +4,7 @@
 
 #include "installer/sys/inst_log.h"
 #include "platform/memory_registry.h"
+#include "platform/system.h"
 
 namespace corv::inst {
 namespace {
@@ -123,8 +124,7 @@ TEST(AddRemoveEntryTest, FailuresAreLoggedWithTheirOutcome) {
     reg->ClearDenied();
     EXPECT_FALSE(RemoveAddRemoveEntry("Corvane"));  // never written
     EXPECT_EQ("del regkey: " + kShown +
-                  ", ERROR: Failed to delete key, reason: (2) The system cannot find the file "
-                  "specified.\n",
+                  ", ERROR: Failed to delete key, reason: " + ErrorWithText(2) + "\n",
               log.Lines().back());
     ASSERT_TRUE(WriteAddRemoveEntry(Entry()));
     reg->DenyAccess(RegRoot::LocalMachine, std::string(kUninstallKey) + "\\Corvane", kRegWrite);

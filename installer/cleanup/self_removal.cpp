@@ -87,16 +87,24 @@ bool CleanupScriptText(const SelfRemoval& removal, std::string* text) {
     del(removal.uninstallLog);
     del(WithTrailingBackslash(folder) + "install.log");
 
-    // One line, read whole before it runs: the script is gone when rmdir comes, and rmdir
-    // takes the folder only when it is empty. The interpreter leaves the folder first.
     size_t cut = folder.rfind('\\');
     std::string parent = cut == std::string::npos ? std::string() : folder.substr(0, cut);
     if (parent.size() == 2) parent += "\\";  // "C:" would be the drive's current folder
     std::string quotedParent = parent.empty() ? std::string() : Quoted(parent, &why);
-    if (quotedParent.empty() || parent == folder)
+    std::string leave = "cd /d " + quotedParent + " & del " + script;
+    if (quotedParent.empty() || parent == folder) {
         out += "del " + script + "\n";
-    else
-        out += "cd /d " + quotedParent + " & del " + script + " & rmdir " + quotedFolder + "\n";
+    } else if (folder.find('%') != std::string::npos) {
+        // A second interpreter would expand the name on its command line: the folder goes
+        // where the interpreter closes the script between lines, as Windows' does.
+        out += leave + " & rmdir " + quotedFolder + "\n";
+    } else {
+        // One line, read whole before it runs: the interpreter leaves the folder and deletes
+        // the script. Some interpreters hold the script open until they end, so a second one
+        // removes the folder a moment later; rmdir takes it only when it is empty.
+        out += leave + " & start \"\" /b cmd /c ping -n 2 localhost^> NUL ^& rmdir " +
+               quotedFolder + "\n";
+    }
     *text = std::move(out);
     return true;
 }
@@ -112,10 +120,17 @@ unsigned DeleteMySelf(const SelfRemoval& removal) {
         InstLog("Could not create: %s, reason: %s\n", path.c_str(), ErrorWithText(rc).c_str());
         return 0;
     }
-    // Started outside the folder, so that the folder is not in use when the script ends.
+    // The interpreter starts outside the folder, which it would otherwise keep in use. A
+    // command line would expand a "%" in the path: such a script is named from its folder.
+    std::string shell = GetEnv("ComSpec");
+    if (shell.empty()) shell = "cmd.exe";
+    bool percent = folder.find('%') != std::string::npos;
     std::string start = FolderOf(folder);
     if (start.size() == 2) start += "\\";
-    unsigned pid = StartCommand(path, "", start, false);
+    if (percent || start.empty()) start = folder;
+    std::string arguments =
+        percent ? std::string("/c ") + kCleanupScriptName : "/s /c \"\"" + path + "\"\"";
+    unsigned pid = StartCommand(shell, arguments, start, false);
     if (pid == 0)
         InstLog("Failed to start %s\n", path.c_str());
     else

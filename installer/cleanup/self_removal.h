@@ -18,14 +18,16 @@ struct SelfRemoval {
 
 // The script: a pause of about two seconds, then the libraries, "uninst.cfg", "uninst.exe",
 // the uninstall log and "install.log", each removed by its full path; last the script itself
-// and the folder, which goes only when nothing else is left in it. The text is in the code
+// and, a moment after the script has ended, the folder, which goes only when nothing else is
+// left in it. The text is in the code
 // page the command interpreter reads. A path that cannot be named safely in the script
 // (not a full path, a wildcard, a quote or control character, a folder, no form in the
 // code page) is left out and logged. False when the folder itself cannot be named.
 bool CleanupScriptText(const SelfRemoval& removal, std::string* text);
 
-// Writes "cleanup.bat" into the folder and starts it hidden, to run once this process has
-// ended. Returns its process id; 0 after logging the failure.
+// Writes "cleanup.bat" into the folder and starts it hidden through the command interpreter,
+// to run once this process has ended. Returns the interpreter's process id; 0 after logging
+// the failure.
 unsigned DeleteMySelf(const SelfRemoval& removal);
 
 }  // namespace corv::inst

@@ -26,16 +26,18 @@ TEST(SelfRemovalTest, TheScriptRemovesTheUninstallersFilesThenItselfAndTheEmptyF
         "del \"C:\\Program Files\\Velmora\\Corvane\\uninstall.log\"\n"
         "del \"C:\\Program Files\\Velmora\\Corvane\\install.log\"\n"
         "cd /d \"C:\\Program Files\\Velmora\" & del \"C:\\Program Files\\Velmora\\Corvane\\"
-        "cleanup.bat\" & rmdir \"C:\\Program Files\\Velmora\\Corvane\"\n",
+        "cleanup.bat\" & start \"\" /b cmd /c ping -n 2 localhost^> NUL ^& rmdir "
+        "\"C:\\Program Files\\Velmora\\Corvane\"\n",
         text);
 
-    // A folder at the top of a drive: the interpreter leaves it for the drive's root.
+    // A folder at the top of a drive: the interpreter leaves it for the drive's root. A "%"
+    // in the folder keeps it from any command line a second interpreter would expand.
     r = SelfRemoval();
-    r.folder = "D:\\Corvane";
+    r.folder = "D:\\100%";
     ASSERT_TRUE(CleanupScriptText(r, &text));
-    EXPECT_NE(std::string::npos,
-              text.find("\ncd /d \"D:\\\" & del \"D:\\Corvane\\cleanup.bat\" & rmdir "
-                        "\"D:\\Corvane\"\n"));
+    EXPECT_NE(
+        std::string::npos,
+        text.find("\ncd /d \"D:\\\" & del \"D:\\100%%\\cleanup.bat\" & rmdir \"D:\\100%%\"\n"));
     // A drive's root is never removed.
     r.folder = "D:\\";
     ASSERT_TRUE(CleanupScriptText(r, &text));

@@ -234,20 +234,19 @@ TEST_F(UserCleanupTest, FailuresAreLoggedAndTheWalkGoesOn) {
          [](UserCleanupTest& t) {
              t.reg_->DenyAccess(RegRoot::LocalMachine, kProfileListKey, kRegRead);
          },
-         "Cannot get profile list. RegOpenKey failed: (5) Access is denied.\n", kMe, false},
+         "Cannot get profile list. RegOpenKey failed: " + ErrorWithText(5) + "\n", kMe, false},
         {"no token",
          [](UserCleanupTest& t) {
              t.token_.step = TokenStep::OpenProcessToken;
              t.token_.rc = kErrAccessDenied;
          },
-         "Cannot load hive. OpenProcessToken failed: (5) Access is denied.\n", kMe, false},
+         "Cannot load hive. OpenProcessToken failed: " + ErrorWithText(5) + "\n", kMe, false},
         {"hive file in use",
          [](UserCleanupTest& t) {
              ASSERT_EQ(kOk, LoadHive(RegRoot::Users, "Elsewhere", t.HiveFile("unloaded")));
          },
          "Could not load hive '<profiles>\\unloaded\\ntuser.dat' for profile '" + kUnloaded +
-             "'. RegLoadKey failed: (32) The process cannot access the file because it is being "
-             "used by another process.\n"},
+             "'. RegLoadKey failed: " + ErrorWithText(32) + "\n"},
         {"no image path",
          [](UserCleanupTest&) {
              RegKey key;
@@ -256,7 +255,7 @@ TEST_F(UserCleanupTest, FailuresAreLoggedAndTheWalkGoesOn) {
              key.DeleteValue("ProfileImagePath");
          },
          "Cannot get ProfileImagePath of '" + kUnloaded +
-             "'. RegQueryValueEx failed: (2) The system cannot find the file specified.\n"},
+             "'. RegQueryValueEx failed: " + ErrorWithText(2) + "\n"},
         {"image path of another type",
          [](UserCleanupTest&) {
              RegKey key;
@@ -265,18 +264,18 @@ TEST_F(UserCleanupTest, FailuresAreLoggedAndTheWalkGoesOn) {
              key.SetDword("ProfileImagePath", 1);
          },
          "Cannot get ProfileImagePath of '" + kUnloaded +
-             "'. RegQueryValueEx failed: (13) The data is invalid.\n"},
+             "'. RegQueryValueEx failed: " + ErrorWithText(13) + "\n"},
         {"profile item locked",
          [](UserCleanupTest& t) {
              t.reg_->DenyAccess(RegRoot::LocalMachine,
                                 std::string(kProfileListKey) + "\\" + kUnloaded, kRegRead);
          },
-         "Cannot open profile item '" + kUnloaded +
-             "'. RegOpenKey failed: (5) Access is denied.\n"},
+         "Cannot open profile item '" + kUnloaded + "'. RegOpenKey failed: " + ErrorWithText(5) +
+             "\n"},
         {"loaded hive locked",
          [](UserCleanupTest& t) { t.reg_->DenyAccess(RegRoot::Users, kLoaded, kRegRead); },
          "Cannot check if profile '" + kLoaded +
-             "' is loaded. RegOpenKeyEx failed: (5) Access is denied.\n"},
+             "' is loaded. RegOpenKeyEx failed: " + ErrorWithText(5) + "\n"},
         {"a user's key locked",
          [](UserCleanupTest& t) {
              t.reg_->DenyAccess(RegRoot::Users, kLoaded + "\\SOFTWARE\\Velmora", kRegWrite);

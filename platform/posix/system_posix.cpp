@@ -105,15 +105,8 @@ std::string ExpandEnvironment(const std::string& text) {
         out.append(text, i, open - i);
         std::string name = text.substr(open + 1, close - open - 1);
         const char* value = name.empty() ? nullptr : EnvNoCase(name);
-        if (value) {
-            out += value;
-            i = close + 1;
-        } else {
-            // Left as written; its closing sign may open the next name, as on Windows.
-            out += '%';
-            out += name;
-            i = close;
-        }
+        out += value ? std::string(value) : "%" + name + "%";
+        i = close + 1;
     }
     out.append(text, i, std::string::npos);
     return out;

@@ -55,8 +55,8 @@ TEST(SystemTest, EnvironmentNamesAreExpandedAndUnsetOnesKept) {
     EXPECT_EQ("C:\\Profiles\\u", ExpandEnvironment("%CORV_EXPAND_A%\\u"));
     EXPECT_EQ("x-x", ExpandEnvironment("%corv_expand_b%-%CORV_EXPAND_B%"));
     EXPECT_EQ("%CORV_EXPAND_UNSET%\\u", ExpandEnvironment("%CORV_EXPAND_UNSET%\\u"));
-    // An unset name's closing sign may open the next one.
-    EXPECT_EQ("%CORV_EXPAND_UNSETx%", ExpandEnvironment("%CORV_EXPAND_UNSET%CORV_EXPAND_B%%"));
+    // An unset name is kept whole; its closing sign opens nothing.
+    EXPECT_EQ("%CORV_EXPAND_UNSET%x", ExpandEnvironment("%CORV_EXPAND_UNSET%%CORV_EXPAND_B%"));
     EXPECT_EQ("100% sure", ExpandEnvironment("100% sure"));
     EXPECT_EQ("%%", ExpandEnvironment("%%"));
 }

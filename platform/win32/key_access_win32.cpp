@@ -1,5 +1,8 @@
-#include <sddl.h>
+// sddl.h needs windows.h before it.
+// clang-format off
 #include <windows.h>
+#include <sddl.h>
+// clang-format on
 
 #include <vector>
 
