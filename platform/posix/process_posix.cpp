@@ -1,6 +1,5 @@
 #include <dirent.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,35 +12,15 @@
 #include "platform/process.h"
 #include "platform/system.h"
 
-extern char** environ;
-
 namespace corv {
 
 unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options, long* error) {
-    // The shell would find a missing or unusable program only once it runs; refuse it now, as
-    // the system does on Windows. A bare name is left to the shell's search.
-    std::string path = NativePath(program);
-    if (path.find('/') != std::string::npos) {
-        std::string full = path[0] == '/' || options.folder.empty()
-                               ? path
-                               : NativePath(options.folder) + "/" + path;
-        if (access(full.c_str(), X_OK) != 0) {
-            if (error) *error = Win32ErrorFromErrno(errno);
-            return 0;
-        }
-    }
-    // exec, so that the pid returned is the program's own.
-    std::string command = "exec '" + path + "' " + arguments;
-    if (!options.folder.empty()) command = "cd '" + NativePath(options.folder) + "' && " + command;
-    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
-    if (rc != 0) {
-        if (error) *error = kErrFileNotFound;
-        return 0;
-    }
-    return static_cast<unsigned>(pid);
+    ChildProcess child;
+    if (!child.Start(program, arguments, options, error)) return 0;
+    unsigned pid = child.Id();
+    child.Release();
+    return pid;
 }
 
 ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode) {

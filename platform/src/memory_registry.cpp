@@ -61,7 +61,7 @@ MemoryRegistry::MemoryRegistry() {
 MemoryRegistry::~MemoryRegistry() = default;
 
 void MemoryRegistry::Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     roots_.clear();
     for (RegRoot r : {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::ClassesRoot,
                       RegRoot::Users, RegRoot::CurrentConfig}) {
@@ -74,22 +74,22 @@ void MemoryRegistry::Clear() {
 }
 
 void MemoryRegistry::DenyAccess(RegRoot root, const std::string& path, unsigned access) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     denied_[DeniedKey(root, SplitPath(path))] |= access;
 }
 
 void MemoryRegistry::ClearDenied() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     denied_.clear();
 }
 
 void MemoryRegistry::Signal(RegRoot root, const std::string& path) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (Node* n = Walk(root, SplitPath(path), false)) Touch(n, true);
 }
 
 bool MemoryRegistry::KeyExists(RegRoot root, const std::string& path) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return Walk(root, SplitPath(path), false) != nullptr;
 }
 
@@ -133,7 +133,7 @@ long MemoryRegistry::CheckAccess(RegRoot root, const std::vector<std::string>& p
 
 long MemoryRegistry::OpenOrCreate(RegRoot root, const std::string& path, unsigned access,
                                   bool create, Handle* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto parts = SplitPath(path);
     if (long rc = CheckAccess(root, parts, access)) return rc;
     if (!Walk(root, parts, create)) return kErrFileNotFound;
@@ -153,13 +153,13 @@ long MemoryRegistry::Create(RegRoot root, const std::string& path, unsigned acce
 }
 
 void MemoryRegistry::Close(Handle h) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     open_.erase(static_cast<OpenKey*>(h));
     delete static_cast<OpenKey*>(h);
 }
 
 long MemoryRegistry::Query(Handle h, const std::string& name, RegValue* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     if (!(key->access & kRegRead)) return kErrAccessDenied;
     Node* node = Find(*key);
@@ -171,7 +171,7 @@ long MemoryRegistry::Query(Handle h, const std::string& name, RegValue* out) {
 }
 
 long MemoryRegistry::Set(Handle h, const RegValue& value) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     if (!(key->access & kRegWrite)) return kErrAccessDenied;
     Node* node = Find(*key);
@@ -187,7 +187,7 @@ long MemoryRegistry::Set(Handle h, const RegValue& value) {
 }
 
 long MemoryRegistry::DeleteValue(Handle h, const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     if (!(key->access & kRegWrite)) return kErrAccessDenied;
     Node* node = Find(*key);
@@ -201,7 +201,7 @@ long MemoryRegistry::DeleteValue(Handle h, const std::string& name) {
 }
 
 long MemoryRegistry::DeleteTree(Handle h, const std::string& subkey) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     Node* node = Find(*key);
     if (!node) return kErrKeyDeleted;
@@ -220,7 +220,7 @@ long MemoryRegistry::DeleteTree(Handle h, const std::string& subkey) {
 }
 
 long MemoryRegistry::EnumSubkey(Handle h, uint32_t index, std::string* name) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     Node* node = Find(*static_cast<OpenKey*>(h));
     if (!node) return kErrKeyDeleted;
     if (index >= node->children.size()) return kErrNoMoreItems;
@@ -231,7 +231,7 @@ long MemoryRegistry::EnumSubkey(Handle h, uint32_t index, std::string* name) {
 }
 
 long MemoryRegistry::EnumValue(Handle h, uint32_t index, RegValue* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     Node* node = Find(*static_cast<OpenKey*>(h));
     if (!node) return kErrKeyDeleted;
     if (index >= node->values.size()) return kErrNoMoreItems;
@@ -240,7 +240,7 @@ long MemoryRegistry::EnumValue(Handle h, uint32_t index, RegValue* out) {
 }
 
 long MemoryRegistry::WaitForChange(Handle h, bool subtree, unsigned timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     Node* node = Find(*key);
     if (!node) return kErrKeyDeleted;
@@ -274,7 +274,7 @@ const MemoryRegistry::Mount* MemoryRegistry::MountOf(RegRoot root, const std::st
 }
 
 long MemoryRegistry::SaveHive(Handle h, const std::string& file) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     Node* node = Find(*static_cast<OpenKey*>(h));
     if (!node) return kErrKeyDeleted;
     std::string lowerFile = ToLower(file);
@@ -286,7 +286,7 @@ long MemoryRegistry::SaveHive(Handle h, const std::string& file) {
 }
 
 long MemoryRegistry::LoadHive(RegRoot root, const std::string& name, const std::string& file) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (root != RegRoot::Users && root != RegRoot::LocalMachine) return kErrInvalidParameter;
     if (name.empty() || name.find('\\') != std::string::npos) return kErrInvalidParameter;
     std::string lowerFile = ToLower(file);
@@ -308,7 +308,7 @@ long MemoryRegistry::LoadHive(RegRoot root, const std::string& name, const std::
 }
 
 long MemoryRegistry::UnloadHive(RegRoot root, const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     std::string lowerName = ToLower(name);
     const Mount* mount = MountOf(root, lowerName);
     if (!mount) return kErrInvalidParameter;

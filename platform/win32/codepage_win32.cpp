@@ -5,18 +5,17 @@
 
 namespace corv {
 
-std::string AnsiToUtf8(const std::string& ansi) {
-    if (IsAscii(ansi)) return ansi;
-    int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+namespace {
+
+std::string ToUtf8(UINT codePage, const std::string& bytes) {
+    if (IsAscii(bytes)) return bytes;
+    int n =
+        MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
     std::wstring wide(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], n);
+    MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &wide[0], n);
     return Narrow(wide);
 }
 
-namespace {
-
-// No best-fit mapping: a character without a form in the code page fails the conversion
-// instead of turning into a look-alike that names something else.
 bool FromUtf8(UINT codePage, const std::string& utf8, std::string* out) {
     if (IsAscii(utf8)) {
         *out = utf8;
@@ -27,18 +26,26 @@ bool FromUtf8(UINT codePage, const std::string& utf8, std::string* out) {
     int n = WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(),
                                 static_cast<int>(wide.size()), nullptr, 0, nullptr, &lossy);
     if (lossy || (n == 0 && !wide.empty())) return false;
-    std::string text(static_cast<size_t>(n), '\0');
+    std::string bytes(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                        &text[0], n, nullptr, &lossy);
+                        &bytes[0], n, nullptr, &lossy);
     if (lossy) return false;
-    *out = std::move(text);
+    *out = std::move(bytes);
     return true;
 }
 
 }  // namespace
 
+std::string AnsiToUtf8(const std::string& ansi) {
+    return ToUtf8(CP_ACP, ansi);
+}
+
 bool Utf8ToAnsi(const std::string& utf8, std::string* out) {
     return FromUtf8(CP_ACP, utf8, out);
+}
+
+std::string OemToUtf8(const std::string& oem) {
+    return ToUtf8(CP_OEMCP, oem);
 }
 
 bool Utf8ToOem(const std::string& utf8, std::string* out) {

@@ -1,8 +1,6 @@
-// sddl.h needs windows.h before it.
-// clang-format off
 #include <windows.h>
+// After windows.h, which it needs.
 #include <sddl.h>
-// clang-format on
 
 #include <vector>
 

@@ -127,5 +127,30 @@ TEST_F(BringUpTest, ASecondVerificationRequestIsOnlyLogged) {
     EXPECT_NE(std::string::npos, log.find("[script] echo BEGIN >> logs\\start.log"));
 }
 
+TEST_F(BringUpTest, TheScriptRunnersLinesReachTheLog) {
+    TrayProcess tray("script");
+    Account(tray);
+    ASSERT_TRUE(tray.Start());
+    HWND w = tray.WaitForWindow("Corvane");
+    ASSERT_NE(nullptr, w);
+    // The script deletes itself at its end; its output goes when the finished message is handled.
+    for (int i = 0; i < 400 && (FileExists(tray.Home() + "\\verify.bat") ||
+                                FileExists(tray.Home() + "\\logs\\start.log"));
+         ++i)
+        Sleep(50);
+    EXPECT_EQ(0, tray.CloseAndWait(w));
+    std::string log = tray.ReadLog();
+    size_t at = 0;
+    // Each message's line comes first, then the lines the runner queued before posting it.
+    for (const char* line : {"CMainFrame Received OnScriptLog\n", "ScriptRunner started thread: 0x",
+                             "\n*\n* Started process, pid: ", "\\verify.bat  # startin: ",
+                             "CMainFrame Received OnScriptFinished\n",
+                             "\n*\n* Finished pid: ", "[script] echo BEGIN >> logs\\start.log"}) {
+        size_t found = log.find(line, at);
+        ASSERT_NE(std::string::npos, found) << line << " in order in\n" << log;
+        at = found;
+    }
+}
+
 }  // namespace
 }  // namespace corv::test

@@ -90,7 +90,7 @@ TEST_F(StartupTest, HiddenStartWithClientIdNamesTheWindowAndTheLogFolder) {
     EXPECT_EQ(0, tray.CloseAndWait(w));
     std::string log = tray.ReadLog("logs-ABC\\start0.log");
     EXPECT_TRUE(Has(log, "Parameters: /hide /id:ABC")) << log;
-    EXPECT_FALSE(FileExists(tray.Home() + "\\logs"));
+    EXPECT_FALSE(FileExists(tray.Home() + "\\logs\\start0.log"));
 }
 
 TEST_F(StartupTest, HideAllFromTheMachineHidesUnlessTheUserSaysOtherwise) {

@@ -26,14 +26,66 @@ std::string DecodeLog(const std::string& bytes) {
     return out;
 }
 
-namespace {
 std::string TempRoot() {
-    wchar_t buf[MAX_PATH];
-    GetTempPathW(MAX_PATH, buf);
-    return Narrow(buf);
+    wchar_t buf[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+    return n && n <= MAX_PATH ? Narrow(std::wstring(buf, n)) : std::string();
+}
+
+namespace {
+
+const int kMaxTreeDepth = 32;
+
+std::wstring Extended(const std::wstring& full) {
+    return L"\\\\?\\" + full;
+}
+
+// Removes the contents of a folder and the folder. A link is removed as itself, never followed.
+bool RemoveTree(const std::wstring& full, int depth) {
+    if (depth > kMaxTreeDepth) return false;
+    bool ok = true;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(Extended(full + L"\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = full + L"\\" + name;
+            const DWORD a = found.dwFileAttributes;
+            if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                ok = RemoveTree(child, depth + 1) && ok;
+                continue;
+            }
+            if (a & FILE_ATTRIBUTE_READONLY)
+                SetFileAttributesW(Extended(child).c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+            BOOL removed = (a & FILE_ATTRIBUTE_DIRECTORY)
+                               ? RemoveDirectoryW(Extended(child).c_str())
+                               : DeleteFileW(Extended(child).c_str());
+            ok = removed && ok;
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    return RemoveDirectoryW(Extended(full).c_str()) && ok;
 }
 
 }  // namespace
+
+bool RemoveTestTree(const std::string& path) {
+    // Only an absolute path strictly inside the temp folder, with nothing that could lead out.
+    const std::string temp = TempRoot();
+    if (temp.size() < 4 || path.size() <= temp.size() + 1) return false;
+    if (path.compare(0, temp.size(), temp) != 0 || path[1] != ':') return false;
+    const std::string rest = path.substr(temp.size());
+    if (rest.find("..") != std::string::npos || rest.find('/') != std::string::npos ||
+        rest.find(':') != std::string::npos || rest[0] == '\\')
+        return false;
+    std::wstring full = Widen(path);
+    while (!full.empty() && full.back() == L'\\') full.pop_back();
+    const DWORD a = GetFileAttributesW(Extended(full).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return true;  // nothing to remove
+    if (!(a & FILE_ATTRIBUTE_DIRECTORY) || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    return RemoveTree(full, 0);
+}
 
 TrayProcess::TrayProcess(const std::string& name) {
     home_ = TempRoot() + "corvtest-" + name + "-" + std::to_string(GetCurrentProcessId());
@@ -50,46 +102,10 @@ TrayProcess::~TrayProcess() {
     if (Running()) Kill();
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
-    // Best effort: leave nothing behind in the prefix's temp folder.
-    RemoveTestFolder(home_);
+    // Leave nothing behind in the prefix's temp folder. Never the shell's recursive delete:
+    // under Wine it strays out of trees deeper than the path limit.
+    RemoveTestTree(home_);
     DeleteFileW(Widen(outputFile_).c_str());
-}
-
-namespace {
-void RemoveBelow(const std::wstring& folder, int depth) {
-    if (depth > 8) return;
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..") continue;
-        std::wstring path = folder + L"\\" + name;
-        bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        // A link is removed itself; what it points to is never entered.
-        if (isFolder && !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            RemoveBelow(path, depth + 1);
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (isFolder)
-            RemoveDirectoryW(path.c_str());
-        else
-            DeleteFileW(path.c_str());
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
-}
-}  // namespace
-
-bool RemoveTestFolder(const std::string& path) {
-    std::string temp = TempRoot();
-    bool inTemp = temp.size() > 3 && path.size() > temp.size() &&
-                  EqualsNoCase(path.substr(0, temp.size()), temp) &&
-                  path.find("..") == std::string::npos && path.find('/') == std::string::npos;
-    if (!inTemp) return false;
-    std::wstring folder = Widen(path);
-    DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveBelow(folder, 0);
-    return RemoveDirectoryW(folder.c_str()) != FALSE;
 }
 
 bool TrayProcess::Start(const std::string& arguments) {

@@ -12,6 +12,13 @@ namespace corv::test {
 // The Windows path of a file built on the Linux side ("/a/b" -> "Z:\a\b").
 std::string WindowsPathOf(const std::string& unixPath);
 
+// The temp folder, with its trailing backslash.
+std::string TempRoot();
+// Deletes a test folder tree: only an absolute path strictly inside the temp folder, no "..",
+// links removed as themselves and never followed, at most 32 levels deep. False when it refused
+// or could not remove everything.
+bool RemoveTestTree(const std::string& path);
+
 // Decodes the scrambled log form (the plain form passes unchanged); CR LF becomes LF.
 std::string DecodeLog(const std::string& bytes);
 
@@ -53,10 +60,6 @@ void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD 
 std::string ReadValue(HKEY root, const std::string& key, const std::string& name);
 void DeleteKeyTree(HKEY root, const std::string& key);
 void ClearFixtures();
-
-// Removes a folder of the temp folder with everything in it, entering no link; refuses (false)
-// any other path.
-bool RemoveTestFolder(const std::string& path);
 
 bool FileExists(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);

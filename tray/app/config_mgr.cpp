@@ -1,8 +1,10 @@
 #include "tray/app/config_mgr.h"
 
 #include "platform/system.h"
+#include "platform/thread.h"
 #include "tray/clients/client_sync.h"
 #include "tray/core/log_file.h"
+#include "tray/core/messages.h"
 #include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
 #include "tray/settings/permission_repair.h"
@@ -75,12 +77,12 @@ std::string CConfigMgr::GetActiveAddress(unsigned waitMs) {
 }
 
 void CConfigMgr::SetJavaLocalAddress(const std::string& address) {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     javaLocalAddress_ = address;
 }
 
 std::string CConfigMgr::JavaLocalAddress() {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     return javaLocalAddress_;
 }
 
@@ -114,12 +116,15 @@ void CConfigMgr::ReloadClientSettings() {
     clients_->ReloadClientSettings(*prefs_);
 }
 
-void CConfigMgr::OnJavaStarted(int) {
-    try {
-        SetActiveSettings(*prefs_, corvaneId_);
-    } catch (...) {
-        TheLog().Log("Internal error(ignored): Caught exception while calling OnJavaStarted()\n");
-    }
+void CConfigMgr::OnJavaStarted(int value) {
+    javaStarted_ = value;
+    if (!PostToMain(kMsgJavaStarted))
+        JavaLogQueue().Push("OnJavaStarted: no main window, active settings not published\n");
+}
+
+void CConfigMgr::HandleJavaStarted() {
+    if (!javaStarted_.load()) return;
+    SetActiveSettings(*prefs_, corvaneId_);
 }
 
 }  // namespace corv

@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/sync.h"
 #include "tray/java/java_launcher.h"
 #include "tray/java/runtime_discovery.h"
 #include "tray/settings/config_sync.h"
@@ -70,11 +70,15 @@ class CConfigMgr : public JavaLaunchHost {
     // The Java client reported its ports: publish them when they changed.
     virtual void OnSipPortUpdated(int port);
     virtual void OnSocksPortUpdated(int port);
+    // The Java client has come up (the launcher's OnJavaStarted, handed over by message): the
+    // active settings are published here, in order with the port reports.
+    virtual void HandleJavaStarted();
     // Set by the main frame when its window is gone; the destructor consults it.
     void SetWindowClosed(bool on) { windowClosed_ = on; }
     bool IsWindowClosed() const { return windowClosed_; }
 
-    // Called by the Java launcher thread.
+    // Called by the Java launcher thread. OnJavaStarted only hands the event to the main thread,
+    // where every preference and active-settings write happens.
     std::string GetActiveAddress(unsigned waitMs) override;
     void SetJavaLocalAddress(const std::string& address) override;
     void OnJavaStarted(int value) override;
@@ -102,8 +106,11 @@ class CConfigMgr : public JavaLaunchHost {
     bool runInBackground_ = true;
     bool credentialsOk_ = true;
     bool verifyStarted_ = false;
-    std::mutex javaAddressMutex_;
+    bool createdScriptLogs_ = false;  // Home\logs was made for verify.bat's output
+    // Written by the launcher thread before it posts; read by the main thread after the message.
+    Mutex javaAddressMutex_;
     std::string javaLocalAddress_;
+    std::atomic<int> javaStarted_{0};
     bool windowClosed_ = false;
 };
 

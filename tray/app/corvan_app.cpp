@@ -125,8 +125,15 @@ bool CCorvanApp::InitInstance(const std::string& programName, const std::string&
     if (hideGui_ || hideAll_) hidden_ = true;
 
     if (!cmd.clientId.empty()) {
-        appName_ = "Corvane-" + cmd.clientId;
-        configMgr_->SetCorvaneId(cmd.clientId);
+        // No box for a refused id: unattended starts must not stop on it.
+        std::string problem = ClientIdProblem(cmd.clientId);
+        if (problem.empty()) {
+            appName_ = "Corvane-" + cmd.clientId;
+            configMgr_->SetCorvaneId(cmd.clientId);
+        } else {
+            TheLog().Log("Client id \"%s\" refused, %s; running without a client id\n",
+                         cmd.clientId.c_str(), problem.c_str());
+        }
     }
     window.SetTitle(appName_);
     window.Show(!hidden_);

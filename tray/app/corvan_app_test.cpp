@@ -6,6 +6,7 @@
 
 #include "platform/memory_registry.h"
 #include "platform/prompt.h"
+#include "platform/text.h"
 #include "tray/app/command_line.h"
 #include "tray/core/log_capture.h"
 
@@ -71,11 +72,15 @@ class TestApp : public CCorvanApp {
 class CorvanAppTest : public ::testing::Test {
   protected:
     bool Start(const std::string& line, unsigned otherInstance = 0) {
+        CCorvanCommandLineInfo cmd;
+        cmd.Parse(SplitCommandLine(line));
+        return Start(line, cmd, otherInstance);
+    }
+    bool Start(const std::string& line, const CCorvanCommandLineInfo& cmd,
+               unsigned otherInstance = 0) {
         auto mgr = std::make_unique<RecordingConfigMgr>();
         mgr_ = mgr.get();
         app_ = std::make_unique<TestApp>(std::move(mgr), otherInstance);
-        CCorvanCommandLineInfo cmd;
-        cmd.Parse(SplitCommandLine(line));
         return app_->InitInstance("corvtray", line, cmd, window_);
     }
     void SetPref(RegRoot root, const char* name, uint32_t v) {
@@ -136,6 +141,59 @@ TEST_F(CorvanAppTest, ClientIdNamesTheWindowAndHideHidesIt) {
     EXPECT_EQ("Corvane", window_.title);
     EXPECT_TRUE(window_.visible);
     EXPECT_TRUE(prompts_.Texts().empty());
+}
+
+TEST_F(CorvanAppTest, ClientIdsThatCouldLeaveTheirFoldersAreRefusedAndTheProgramRunsWithoutOne) {
+    const std::string e64 = [] {
+        std::string s;
+        for (int i = 0; i < 64; ++i) s += "\xc3\xa9";  // 64 characters, 128 bytes
+        return s;
+    }();
+    struct {
+        std::string id;
+        const char* problem;  // nullptr: accepted
+    } cases[] = {
+        {"ABC", nullptr},
+        {"corv\xc3\xa9 2.x", nullptr},
+        {std::string(64, 'x'), nullptr},
+        {e64, nullptr},
+        {"\\..\\..\\escape", "it holds a path separator"},
+        {"a\\b", "it holds a path separator"},
+        {"a/b", "it holds a path separator"},
+        {"..", "it holds \"..\""},
+        {"a..b", "it holds \"..\""},
+        {"x\ny", "it holds a control character"},
+        {"\x1b[31m", "it holds a control character"},
+        {"c:x", "it holds one of : * ? \" < > |"},
+        {"a*", "it holds one of : * ? \" < > |"},
+        {"a?", "it holds one of : * ? \" < > |"},
+        {"a\"", "it holds one of : * ? \" < > |"},
+        {"<a>", "it holds one of : * ? \" < > |"},
+        {"a|b", "it holds one of : * ? \" < > |"},
+        {"abc.", "it ends in a dot or a blank"},
+        {"abc ", "it ends in a dot or a blank"},
+        {std::string(65, 'x'), "it is longer than 64 characters"},
+        {e64 + "x", "it is longer than 64 characters"},
+    };
+    for (const auto& c : cases) {
+        ScopedLogCapture log;
+        CCorvanCommandLineInfo cmd;
+        cmd.clientId = c.id;
+        EXPECT_TRUE(Start("/id:" + c.id, cmd)) << c.id;
+        EXPECT_TRUE(mgr_->broughtUp);
+        if (!c.problem) {
+            EXPECT_EQ("Corvane-" + c.id, window_.title);
+            EXPECT_EQ(c.id, mgr_->GetCorvaneId());
+            EXPECT_FALSE(log.Has("refused")) << c.id;
+            continue;
+        }
+        EXPECT_EQ("Corvane", window_.title) << c.id;
+        EXPECT_EQ("", mgr_->GetCorvaneId()) << c.id;
+        EXPECT_TRUE(log.Has("Client id \"" + EscapeControls(c.id) + "\" refused, " + c.problem +
+                            "; running without a client id\n"))
+            << log.Text();
+    }
+    EXPECT_TRUE(prompts_.Texts().empty());  // nothing waits for a user
 }
 
 TEST_F(CorvanAppTest, HideFlagsPreferTheUserValue) {

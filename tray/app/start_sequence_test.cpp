@@ -3,6 +3,8 @@
 
 #include <cstdlib>
 
+#include "platform/codepage.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/memory_registry.h"
 #include "platform/prompt.h"
@@ -214,6 +216,75 @@ TEST_F(StartSequenceTest, TheExternalSipAddressOfTheJavaPreferencesIsTrimmed) {
     blank.Prefs().SetExternalSipAddress("127.0.0.4");
     blank.NormalisePreferences();
     EXPECT_EQ("127.0.0.4", blank.Prefs().GetExternalSipAddress());
+}
+
+TEST_F(StartSequenceTest, AHomeThatCannotBeTheCurrentFolderEndsTheSequenceInOrder) {
+    SetPref("UserId", "bob");
+    SetPref("Passwd", "digest");
+    // A real folder whose path is over the system's limit for the current folder.
+    std::string deep = home_;
+    while (deep.size() < 300) {
+        deep += "\\" + std::string(40, 'd');
+        MakeDirectory(deep);
+    }
+    const std::string before = CurrentFolder();
+    CConfigMgr mgr;
+    Init(mgr);
+    mgr.Prefs().SetHome(deep);
+    EXPECT_FALSE(mgr.BringUpClient());
+    EXPECT_TRUE(log_.Has("Can't change to directory " + deep + "\n")) << log_.Text();
+    EXPECT_FALSE(log_.Has("Changed directory to "));
+    EXPECT_FALSE(log_.Has("Calling VerifyInstallation()"));
+    EXPECT_EQ(before, CurrentFolder());
+}
+
+TEST_F(StartSequenceTest, TheScriptIsWrittenForTheConsoleAndItsOutputReachesTheLog) {
+    // A client id moves the log to logs-<id>; the script still writes logs\start.log.
+    const std::string cyrillic = "\xd0\xba\xd0\xbe\xd1\x80\xd0\xb2";
+    for (const std::string& name : {std::string("100%"), cyrillic}) {
+        const std::string home = home_ + "\\" + name;
+        MakeDirectory(home);
+        SetPref("Home", home);
+        CConfigMgr mgr;
+        mgr.SetCorvaneId("ABC");
+        Init(mgr);
+        ASSERT_TRUE(TheLog().Open(home, "ABC"));
+        log_.Clear();
+        mgr.VerifyInstallation();
+        ScriptRunner::Instance().Join(30000);
+        EXPECT_TRUE(IsDirectory(home + "\\logs")) << name;
+
+        std::string script, oem;
+        const std::string path = home + "\\verify.bat";
+        if (ReadFileText(path, &script)) {  // where the script ran, it deleted itself
+            if (Utf8ToOem(path, &oem)) {
+                std::string literal;
+                for (char c : oem) literal += c == '%' ? std::string("%%") : std::string(1, c);
+                EXPECT_NE(std::string::npos, script.find("del \"" + literal + "\"\r\n")) << script;
+            } else {
+                EXPECT_NE(std::string::npos, script.find("del \"%~f0\"\r\n")) << script;
+            }
+            EXPECT_EQ(0u, script.find("echo Running script verify.bat > logs\\start.log\r\n"));
+        }
+        if (!Utf8ToOem(path, &oem)) {
+            EXPECT_TRUE(log_.Has("verify.bat deletes itself by its own name\n")) << log_.Text();
+        }
+
+        // The script's output, in the console's code page, with a control character.
+        const std::string accented = "\xc3\xa9t\xc3\xa9";
+        ASSERT_TRUE(Utf8ToOem("echo BEGIN " + accented + "\r\nbell\x07\r\n", &oem));
+        WriteFileBytes(home + "\\logs\\start.log", oem);
+        mgr.AppendStartLog();
+        TheLog().Close();
+        std::string log;
+        ReadFileText(home + "\\logs-ABC\\start0.log", &log);
+        const bool binary = TheLog().Format() == "binary";
+        EXPECT_NE(std::string::npos,
+                  log.find(CLogFile::Encode("[script] echo BEGIN " + accented + " \n", binary)));
+        EXPECT_NE(std::string::npos, log.find(CLogFile::Encode("[script] bell\\x07 \n", binary)));
+        // The folder made for the script goes with its output.
+        EXPECT_FALSE(PathExists(home + "\\logs")) << name;
+    }
 }
 
 TEST_F(StartSequenceTest, FixedPortModeReadsThePortsOfTheJavaPreferences) {

@@ -19,6 +19,7 @@ constexpr unsigned kMsgRestartCorvane = kWmApp + 657;        // 33425
 constexpr unsigned kMsgReloadClientSettings = kWmApp + 658;  // 33426
 constexpr unsigned kMsgSipPortUpdated = kWmApp + 659;        // 33427
 constexpr unsigned kMsgSocksPortUpdated = kWmApp + 660;      // 33428
+constexpr unsigned kMsgJavaStarted = kWmApp + 661;           // 33429, from the Java launcher
 constexpr unsigned kMsgQuitCorvane = kWmApp + 750;           // 33518, from the installer
 constexpr unsigned kMsgHide = kWmApp + 751;                  // 33519
 constexpr unsigned kMsgHttpProxyUpdate = kWmApp + 752;       // 33520
@@ -27,5 +28,9 @@ constexpr unsigned kMsgNotifier = 0x0400 + 123;              // 1147
 static_assert(kMsgTrayIcon == 33418 && kMsgQuitCorvane == 33518 && kMsgHttpProxyUpdate == 33520,
               "message numbers are fixed: other programs send them");
 static_assert(kMsgBalloon == 1124 && kMsgNotifier == 1147, "message numbers are fixed");
+
+// The messages that carry work from other threads to the frame's handlers form one range.
+constexpr unsigned kMsgFirstWork = kMsgSyncMessenger;
+constexpr unsigned kMsgLastWork = kMsgJavaStarted;
 
 }  // namespace corv

@@ -185,11 +185,17 @@ bool ReadString(const RegKey& key, const char* name, std::string* field, bool tr
     return true;
 }
 
-// Home is kept without trailing backslashes.
+// Trailing backslashes go, except a drive root's own: "C:" alone names the drive's current
+// folder, not its root.
+std::string WithoutTrailingBackslashes(const std::string& folder) {
+    size_t end = folder.find_last_not_of('\\');
+    std::string out = end == std::string::npos ? std::string() : folder.substr(0, end + 1);
+    if (out.size() == 2 && out[1] == ':' && folder.size() > 2) out += '\\';
+    return out;
+}
+
 std::string HomeValue(const std::string& raw) {
-    std::string home = Trim(raw);
-    while (!home.empty() && home.back() == '\\') home.pop_back();
-    return home;
+    return WithoutTrailingBackslashes(Trim(raw));
 }
 
 std::string Masked(const std::string& credential) {
@@ -416,7 +422,13 @@ std::vector<std::string> CPreferences::DumpLines() const {
 }
 
 void CPreferences::Dump() const {
-    for (const auto& line : DumpLines()) TheLog().LogText(line);
+    // Values from the registry may hold line ends: each dump line stays one log line.
+    for (const auto& line : DumpLines()) {
+        if (!line.empty() && line.back() == '\n')
+            TheLog().Log("%s\n", line.substr(0, line.size() - 1).c_str());
+        else
+            TheLog().Log("%s", line.c_str());
+    }
 }
 
 void CPreferences::WriteOne(PrefId id, bool create, RegRoot root) const {

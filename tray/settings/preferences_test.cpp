@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/memory_registry.h"
+#include "tray/core/log_capture.h"
 
 namespace corv {
 namespace {
@@ -43,6 +44,27 @@ TEST_F(PreferencesTest, NoKeysKeepDefaultsAndSaveWritesNothing) {
     p.SetUserId("someone");
     p.Save();
     EXPECT_FALSE(registry_->KeyExists(RegRoot::CurrentUser, kPreferencesKey));
+}
+
+TEST_F(PreferencesTest, HomeLosesTrailingBackslashesButARootKeepsItsOwn) {
+    struct {
+        const char* stored;
+        const char* home;
+    } cases[] = {
+        {"C:\\Corvane\\", "C:\\Corvane"},
+        {" C:\\Corvane\\\\ ", "C:\\Corvane"},
+        {"C:\\", "C:\\"},
+        {" D:\\\\\\ ", "D:\\"},
+        {"C:", "C:"},
+        {"\\\\server\\share\\", "\\\\server\\share"},
+        {"\\", ""},
+    };
+    for (const auto& c : cases) {
+        Key(RegRoot::CurrentUser).SetString("Home", c.stored);
+        CPreferences p;
+        p.Load();
+        EXPECT_EQ(c.home, p.GetHome()) << c.stored;
+    }
 }
 
 TEST_F(PreferencesTest, PerUserInstallIgnoresAllUsersValues) {
@@ -173,6 +195,18 @@ TEST_F(PreferencesTest, CopyNormalisesSyncFlagsAndDumpMasksCredentials) {
     EXPECT_EQ("Preferences:\n", lines[0]);
     EXPECT_EQ("--- AllowRunInBackground  = 1\n", lines[6]);
     EXPECT_EQ("--- AlwaysTunnelMedia     = 0\n", lines.back());
+}
+
+TEST_F(PreferencesTest, TheDumpShowsEachValueOnItsOwnLine) {
+    Key(RegRoot::CurrentUser).SetString("UserId", "bob\n[2026-1-1 00:00:00,000]  FAKE\x1b\x07");
+    ScopedLogCapture log;
+    CPreferences p;
+    p.Load();
+    EXPECT_TRUE(
+        log.Has("--- UserId                = bob\\n[2026-1-1 00:00:00,000]  FAKE"
+                "\\x1b\\x07\n--- Passwd "))
+        << log.Text();
+    EXPECT_TRUE(log.Has("Preferences:\n--- IsInitialized         = 1\n"));
 }
 
 TEST_F(PreferencesTest, ReloadsAndSingleValueWriters) {
