@@ -18,17 +18,13 @@ bool IsMissing(long rc) {
     return rc == kErrFileNotFound || rc == kErrPathNotFound;
 }
 
-std::string Reason(long rc) {
-    return ErrorWithText(rc);
-}
-
 class Cleanup {
   public:
     Cleanup(const std::string& mySid, TokenControl& token) : mySid_(mySid), token_(token) {}
 
     bool Run() {
         InstLog("Cleaning up registry...\n");
-        RemoveValue(RegRoot::CurrentUser, kRunKey, kRunKey);
+        RemoveValue(RegRoot::CurrentUser, kRunKey);
         if (mySid_.empty())
             Fail("Cleanup skipped the other user profiles: the current user's SID is unknown\n");
         else
@@ -47,8 +43,7 @@ class Cleanup {
         ok_ = false;
     }
 
-    // `shown` is the key path as the log names it below the root.
-    void RemoveValue(RegRoot root, const std::string& path, const std::string& shown) {
+    void RemoveValue(RegRoot root, const std::string& path) {
         const char* rootName = RegRootName(root);
         RegKey key;
         long rc = key.Open(root, path, kRegRead);
@@ -57,12 +52,12 @@ class Cleanup {
         if (rc == kOk) rc = key.Open(root, path, kRegReadWrite);
         if (rc == kOk) rc = key.DeleteValue(kRunValue);
         if (rc == kOk)
-            InstLog("Cleanup removed: %s\\%s\\%s\n", rootName, shown.c_str(), kRunValue);
+            InstLog("Cleanup removed: %s\\%s\\%s\n", rootName, path.c_str(), kRunValue);
         else if (IsMissing(rc))
-            InstLog("Cleanup skipped non-existsing value: %s\\%s\\%s\n", rootName, shown.c_str(),
+            InstLog("Cleanup skipped non-existsing value: %s\\%s\\%s\n", rootName, path.c_str(),
                     kRunValue);
         else
-            Fail("Cleanup could not remove: %s\\%s\\%s\n", rootName, shown.c_str(), kRunValue);
+            Fail("Cleanup could not remove: %s\\%s\\%s\n", rootName, path.c_str(), kRunValue);
     }
 
     // Deletes the user's key with everything below it; the key is named here, never taken
@@ -85,7 +80,7 @@ class Cleanup {
     }
 
     void RemoveTraces(const std::string& sid) {
-        RemoveValue(RegRoot::Users, sid + "\\" + kRunKey, sid + "\\" + kRunKey);
+        RemoveValue(RegRoot::Users, sid + "\\" + kRunKey);
         for (const char* path : kUserKeys) RemoveKey(sid, path);
     }
 
@@ -93,7 +88,7 @@ class Cleanup {
         RegKey list;
         long rc = list.Open(RegRoot::LocalMachine, kProfileListKey, kRegRead);
         if (rc != kOk) {
-            Fail("Cannot get profile list. RegOpenKey failed: %s\n", Reason(rc).c_str());
+            Fail("Cannot get profile list. RegOpenKey failed: %s\n", ErrorWithText(rc).c_str());
             return;
         }
         for (uint32_t i = 0;; ++i) {
@@ -102,7 +97,7 @@ class Cleanup {
             if (rc == kErrNoMoreItems) break;
             if (rc != kOk) {
                 Fail("Cannot iterate the profile list. RegEnumKeyEx failed: %s\n",
-                     Reason(rc).c_str());
+                     ErrorWithText(rc).c_str());
                 break;
             }
             Profile(static_cast<int>(i), name);
@@ -128,7 +123,7 @@ class Cleanup {
         }
         if (!IsMissing(rc)) {
             Fail("Cannot check if profile '%s' is loaded. RegOpenKeyEx failed: %s\n", sid.c_str(),
-                 Reason(rc).c_str());
+                 ErrorWithText(rc).c_str());
             return;
         }
         InstLog("key[%d]: %s (user account) is not loaded \n", index, sid.c_str());
@@ -143,7 +138,7 @@ class Cleanup {
             item.Open(RegRoot::LocalMachine, std::string(kProfileListKey) + "\\" + sid, kRegRead);
         if (rc != kOk) {
             Fail("Cannot open profile item '%s'. RegOpenKey failed: %s\n", sid.c_str(),
-                 Reason(rc).c_str());
+                 ErrorWithText(rc).c_str());
             return false;
         }
         RegValue value;
@@ -152,7 +147,7 @@ class Cleanup {
             rc = kErrInvalidData;
         if (rc != kOk) {
             Fail("Cannot get ProfileImagePath of '%s'. RegQueryValueEx failed: %s\n", sid.c_str(),
-                 Reason(rc).c_str());
+                 ErrorWithText(rc).c_str());
             return false;
         }
         std::string path = ValueText(value);
@@ -174,7 +169,7 @@ class Cleanup {
             long rc = token_.EnablePrivilege(name, &step);
             if (rc == kOk) continue;
             if (step == TokenStep::OpenProcessToken) {
-                Fail("Cannot load hive. OpenProcessToken failed: %s\n", Reason(rc).c_str());
+                Fail("Cannot load hive. OpenProcessToken failed: %s\n", ErrorWithText(rc).c_str());
                 return false;
             }
             // The load itself tells whether the privilege was needed.
@@ -191,7 +186,7 @@ class Cleanup {
         long rc = LoadHive(RegRoot::Users, sid, hive);
         if (rc != kOk) {
             Fail("Could not load hive '%s' for profile '%s'. RegLoadKey failed: %s\n", hive.c_str(),
-                 sid.c_str(), Reason(rc).c_str());
+                 sid.c_str(), ErrorWithText(rc).c_str());
             return;
         }
         InstLog("hive %s was loaded successfully\n", hive.c_str());
@@ -199,7 +194,7 @@ class Cleanup {
         rc = UnloadHive(RegRoot::Users, sid);
         if (rc != kOk)
             Fail("Could not unload hive '%s'. RegUnLoadKey failed: %s\n", hive.c_str(),
-                 Reason(rc).c_str());
+                 ErrorWithText(rc).c_str());
         else
             InstLog("hive %s was unloaded successfully\n", hive.c_str());
     }
