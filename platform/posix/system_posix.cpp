@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/system.h"
+#include "platform/text.h"
 
 namespace corv {
 
@@ -28,6 +29,9 @@ std::string ErrorText(long code) {
             return "Access is denied.";
         case 13:
             return "The data is invalid.";
+        case 32:
+            return "The process cannot access the file because it is being used by another "
+                   "process.";
         case 50:
             return "The request is not supported.";
         case 87:
@@ -75,6 +79,37 @@ uint64_t TickCountMs() {
 std::string GetEnv(const std::string& name) {
     const char* v = std::getenv(name.c_str());
     return v ? v : "";
+}
+
+namespace {
+
+// Windows ignores the case of variable names.
+const char* EnvNoCase(const std::string& name) {
+    if (const char* exact = std::getenv(name.c_str())) return exact;
+    for (char** e = environ; *e; ++e) {
+        const char* eq = std::strchr(*e, '=');
+        if (eq && EqualsNoCase(std::string(*e, static_cast<size_t>(eq - *e)), name)) return eq + 1;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string ExpandEnvironment(const std::string& text) {
+    std::string out;
+    size_t i = 0;
+    while (i < text.size()) {
+        size_t open = text.find('%', i);
+        size_t close = open == std::string::npos ? open : text.find('%', open + 1);
+        if (close == std::string::npos) break;
+        out.append(text, i, open - i);
+        std::string name = text.substr(open + 1, close - open - 1);
+        const char* value = name.empty() ? nullptr : EnvNoCase(name);
+        out += value ? std::string(value) : "%" + name + "%";
+        i = close + 1;
+    }
+    out.append(text, i, std::string::npos);
+    return out;
 }
 
 }  // namespace corv

@@ -69,6 +69,8 @@ void MemoryRegistry::Clear() {
         roots_[r]->name = RegRootName(r);
     }
     denied_.clear();
+    hiveFiles_.clear();
+    mounted_.clear();
 }
 
 void MemoryRegistry::DenyAccess(RegRoot root, const std::string& path, unsigned access) {
@@ -137,6 +139,7 @@ long MemoryRegistry::OpenOrCreate(RegRoot root, const std::string& path, unsigne
     if (!Walk(root, parts, create)) return kErrFileNotFound;
     auto* key = new OpenKey{root, {}, access};
     for (auto& p : parts) key->parts.push_back(ToLower(p));
+    open_.insert(key);
     *out = key;
     return kOk;
 }
@@ -150,6 +153,8 @@ long MemoryRegistry::Create(RegRoot root, const std::string& path, unsigned acce
 }
 
 void MemoryRegistry::Close(Handle h) {
+    std::lock_guard<Mutex> lock(mutex_);
+    open_.erase(static_cast<OpenKey*>(h));
     delete static_cast<OpenKey*>(h);
 }
 
@@ -207,6 +212,7 @@ long MemoryRegistry::DeleteTree(Handle h, const std::string& subkey) {
     if (long rc = CheckAccess(key->root, full, kRegWrite)) return rc;
     Node* target = Walk(key->root, full, false);
     if (!target) return kErrFileNotFound;
+    if (full.size() == 1 && MountOf(key->root, full[0])) return kErrAccessDenied;
     Node* parent = target->parent;
     parent->children.erase(ToLower(target->name));
     Touch(parent, true);
@@ -247,6 +253,77 @@ long MemoryRegistry::WaitForChange(Handle h, bool subtree, unsigned timeoutMs) {
     bool changed = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                      [&] { return counter() != start; });
     return changed ? kOk : kWaitTimeout;
+}
+
+std::unique_ptr<MemoryRegistry::Node> MemoryRegistry::CopyTree(const Node& from) {
+    auto copy = std::make_unique<Node>();
+    copy->name = from.name;
+    copy->values = from.values;
+    for (const auto& [lower, child] : from.children) {
+        auto c = CopyTree(*child);
+        c->parent = copy.get();
+        copy->children[lower] = std::move(c);
+    }
+    return copy;
+}
+
+const MemoryRegistry::Mount* MemoryRegistry::MountOf(RegRoot root, const std::string& lower) {
+    for (const auto& m : mounted_)
+        if (m.root == root && m.name == lower) return &m;
+    return nullptr;
+}
+
+long MemoryRegistry::SaveHive(Handle h, const std::string& file) {
+    std::lock_guard<Mutex> lock(mutex_);
+    Node* node = Find(*static_cast<OpenKey*>(h));
+    if (!node) return kErrKeyDeleted;
+    std::string lowerFile = ToLower(file);
+    if (hiveFiles_.count(lowerFile)) return kErrAlreadyExists;
+    for (const auto& m : mounted_)
+        if (m.file == lowerFile) return kErrAlreadyExists;
+    hiveFiles_[lowerFile] = CopyTree(*node);
+    return kOk;
+}
+
+long MemoryRegistry::LoadHive(RegRoot root, const std::string& name, const std::string& file) {
+    std::lock_guard<Mutex> lock(mutex_);
+    if (root != RegRoot::Users && root != RegRoot::LocalMachine) return kErrInvalidParameter;
+    if (name.empty() || name.find('\\') != std::string::npos) return kErrInvalidParameter;
+    std::string lowerFile = ToLower(file);
+    for (const auto& m : mounted_)
+        if (m.file == lowerFile) return kErrSharingViolation;
+    auto it = hiveFiles_.find(lowerFile);
+    if (it == hiveFiles_.end()) return kErrFileNotFound;
+    std::string lowerName = ToLower(name);
+    Node* top = roots_[root].get();
+    if (top->children.count(lowerName)) return kErrAccessDenied;
+    std::unique_ptr<Node> hive = std::move(it->second);
+    hiveFiles_.erase(it);
+    hive->name = name;
+    hive->parent = top;
+    top->children[lowerName] = std::move(hive);
+    mounted_.push_back({root, lowerName, lowerFile});
+    Touch(top, true);
+    return kOk;
+}
+
+long MemoryRegistry::UnloadHive(RegRoot root, const std::string& name) {
+    std::lock_guard<Mutex> lock(mutex_);
+    std::string lowerName = ToLower(name);
+    const Mount* mount = MountOf(root, lowerName);
+    if (!mount) return kErrInvalidParameter;
+    for (const OpenKey* key : open_)
+        if (key->root == root && !key->parts.empty() && key->parts[0] == lowerName)
+            return kErrAccessDenied;
+    Node* top = roots_[root].get();
+    auto child = top->children.find(lowerName);
+    std::unique_ptr<Node> hive = std::move(child->second);
+    top->children.erase(child);
+    hive->parent = nullptr;
+    hiveFiles_[mount->file] = std::move(hive);
+    mounted_.erase(mounted_.begin() + (mount - mounted_.data()));
+    Touch(top, true);
+    return kOk;
 }
 
 ScopedMemoryRegistry::ScopedMemoryRegistry() {

@@ -34,6 +34,23 @@ void SetRegistryBackend(RegistryBackend* backend) {
     g_backend = backend;
 }
 
+long RegistryBackend::SaveHive(Handle, const std::string&) {
+    return kErrNotSupported;
+}
+long RegistryBackend::LoadHive(RegRoot, const std::string&, const std::string&) {
+    return kErrNotSupported;
+}
+long RegistryBackend::UnloadHive(RegRoot, const std::string&) {
+    return kErrNotSupported;
+}
+
+long LoadHive(RegRoot root, const std::string& name, const std::string& file) {
+    return Registry().LoadHive(root, name, file);
+}
+long UnloadHive(RegRoot root, const std::string& name) {
+    return Registry().UnloadHive(root, name);
+}
+
 RegKey::RegKey(RegKey&& other) noexcept : handle_(other.handle_) {
     other.handle_ = nullptr;
 }
@@ -125,6 +142,11 @@ long RegKey::DeleteValue(const std::string& name) {
 long RegKey::DeleteTree(const std::string& subkey) {
     if (!handle_) return kErrInvalidHandle;
     return Registry().DeleteTree(handle_, subkey);
+}
+
+long RegKey::SaveHive(const std::string& file) const {
+    if (!handle_) return kErrInvalidHandle;
+    return Registry().SaveHive(handle_, file);
 }
 
 long RegKey::EnumSubkey(uint32_t index, std::string* name) const {

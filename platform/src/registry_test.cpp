@@ -5,7 +5,10 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/file_ops.h"
+#include "platform/files.h"
 #include "platform/memory_registry.h"
+#include "platform/session.h"
 #include "platform/system.h"
 
 namespace corv {
@@ -115,6 +118,52 @@ TEST_P(RegistryTest, WaitForChangeWakesOnAValueChangeAndTimesOutOtherwise) {
     writer.join();
 }
 
+TEST_P(RegistryTest, ASavedKeyLoadsAsAHiveAndUnloadsBackIntoItsFile) {
+    TokenStep step;
+    EnablePrivilege("SeBackupPrivilege", &step);  // Windows asks for both; natively no token
+    EnablePrivilege("SeRestorePrivilege", &step);
+    std::string file = TempFolder() + "\\corv_hive_" + std::to_string(CurrentProcessId());
+    RemoveFile(file);
+    std::string mount = "CorvHiveTest" + std::to_string(CurrentProcessId());
+    {
+        RegKey key;
+        ASSERT_EQ(kOk, key.Create(RegRoot::CurrentUser, base_ + "\\Hive\\Sub"));
+        ASSERT_EQ(kOk, key.SetString("A", "1"));
+        ASSERT_EQ(kOk, key.Open(RegRoot::CurrentUser, base_ + "\\Hive"));
+        ASSERT_EQ(kOk, key.SaveHive(file));
+        EXPECT_EQ(kErrAlreadyExists, key.SaveHive(file));
+    }
+    EXPECT_EQ(kErrFileNotFound, LoadHive(RegRoot::Users, mount, file + ".missing"));
+    ASSERT_EQ(kOk, LoadHive(RegRoot::Users, mount, file));
+    {
+        RegKey sub;
+        ASSERT_EQ(kOk, sub.Open(RegRoot::Users, mount + "\\Sub", kRegReadWrite));
+        std::string a;
+        EXPECT_EQ(kOk, sub.QueryString("A", &a));
+        EXPECT_EQ("1", a);
+        EXPECT_EQ(kOk, sub.SetString("B", "2"));
+    }
+    ASSERT_EQ(kOk, UnloadHive(RegRoot::Users, mount));
+    RegKey gone;
+    EXPECT_EQ(kErrFileNotFound, gone.Open(RegRoot::Users, mount));
+    EXPECT_NE(kOk, UnloadHive(RegRoot::Users, mount));
+
+    // The change made while it was loaded is in the file. Wine keeps a loaded hive in memory
+    // only and drops it on unload; Windows and the memory registry write it back.
+    ASSERT_EQ(kOk, LoadHive(RegRoot::Users, mount, file));
+    {
+        RegKey sub;
+        ASSERT_EQ(kOk, sub.Open(RegRoot::Users, mount + "\\Sub"));
+        std::string b;
+        if (GetParam()) {
+            EXPECT_EQ(kOk, sub.QueryString("B", &b));
+            EXPECT_EQ("2", b);
+        }
+    }
+    EXPECT_EQ(kOk, UnloadHive(RegRoot::Users, mount));
+    RemoveFile(file);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, RegistryTest, ::testing::Values(true, false),
                          [](const auto& info) { return info.param ? "Memory" : "Default"; });
 
@@ -128,6 +177,25 @@ TEST(MemoryRegistryTest, DeniedKeysRefuseTheChosenRights) {
     EXPECT_EQ(kErrAccessDenied, key.SetString("x", "y"));
     reg->ClearDenied();
     EXPECT_EQ(kOk, key.Open(RegRoot::LocalMachine, "Software\\Locked", kRegReadWrite));
+}
+
+TEST(MemoryRegistryTest, AHiveStaysLoadedWhileAKeyInItIsOpen) {
+    ScopedMemoryRegistry reg;
+    RegKey key;
+    ASSERT_EQ(kOk, key.Create(RegRoot::CurrentUser, "Scratch\\Child"));
+    ASSERT_EQ(kOk, key.Open(RegRoot::CurrentUser, "Scratch"));
+    ASSERT_EQ(kOk, key.SaveHive("hive.dat"));
+    EXPECT_EQ(kErrInvalidParameter, LoadHive(RegRoot::CurrentUser, "H", "hive.dat"));
+    ASSERT_EQ(kOk, LoadHive(RegRoot::Users, "H", "hive.dat"));
+    EXPECT_EQ(kErrSharingViolation, LoadHive(RegRoot::Users, "H2", "hive.dat"));
+    ASSERT_EQ(kOk, key.Open(RegRoot::Users, "H\\Child"));
+    EXPECT_EQ(kErrAccessDenied, UnloadHive(RegRoot::Users, "H"));
+    RegKey users;
+    ASSERT_EQ(kOk, users.Open(RegRoot::Users, "", kRegReadWrite));
+    EXPECT_EQ(kErrAccessDenied, users.DeleteTree("H"));  // a hive's root is not deleted
+    users.Close();
+    key.Close();
+    EXPECT_EQ(kOk, UnloadHive(RegRoot::Users, "H"));
 }
 
 TEST(MemoryRegistryTest, SignalWakesAWaiterOnAParentKey) {

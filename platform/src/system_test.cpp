@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -46,6 +47,18 @@ TEST(SystemTest, ErrorTextPattern) {
     EXPECT_EQ(0u, ErrorWithText(5).find("(5) "));
     EXPECT_GT(ErrorWithText(2).size(), 5u);
     EXPECT_EQ(std::string::npos, ErrorText(2).find('\n'));
+}
+
+TEST(SystemTest, EnvironmentNamesAreExpandedAndUnsetOnesKept) {
+    ASSERT_EQ(0, SetEnv("CORV_EXPAND_A", "C:\\Profiles"));
+    ASSERT_EQ(0, SetEnv("CORV_EXPAND_B", "x"));
+    EXPECT_EQ("C:\\Profiles\\u", ExpandEnvironment("%CORV_EXPAND_A%\\u"));
+    EXPECT_EQ("x-x", ExpandEnvironment("%corv_expand_b%-%CORV_EXPAND_B%"));
+    EXPECT_EQ("%CORV_EXPAND_UNSET%\\u", ExpandEnvironment("%CORV_EXPAND_UNSET%\\u"));
+    // An unset name is kept whole; its closing sign opens nothing.
+    EXPECT_EQ("%CORV_EXPAND_UNSET%x", ExpandEnvironment("%CORV_EXPAND_UNSET%%CORV_EXPAND_B%"));
+    EXPECT_EQ("100% sure", ExpandEnvironment("100% sure"));
+    EXPECT_EQ("%%", ExpandEnvironment("%%"));
 }
 
 TEST(TextTest, TrimCaseAndFormat) {

@@ -150,6 +150,20 @@ class Win32Registry : public RegistryBackend {
         CloseHandle(event);
         return rc;
     }
+
+    long SaveHive(Handle h, const std::string& file) override {
+        // Windows refuses an existing file; Wine would overwrite it.
+        std::wstring wfile = Widen(file);
+        if (GetFileAttributesW(wfile.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return ERROR_ALREADY_EXISTS;
+        return RegSaveKeyW(static_cast<HKEY>(h), wfile.c_str(), nullptr);
+    }
+    long LoadHive(RegRoot root, const std::string& name, const std::string& file) override {
+        return RegLoadKeyW(RootKey(root), Widen(name).c_str(), Widen(file).c_str());
+    }
+    long UnloadHive(RegRoot root, const std::string& name) override {
+        return RegUnLoadKeyW(RootKey(root), Widen(name).c_str());
+    }
 };
 
 }  // namespace

@@ -142,4 +142,15 @@ std::string GetEnv(const std::string& name) {
     return Narrow(std::wstring(buf, n));
 }
 
+std::string ExpandEnvironment(const std::string& text) {
+    std::wstring in = Widen(text);
+    std::vector<wchar_t> buf(in.size() + 256);
+    for (;;) {
+        DWORD n = ExpandEnvironmentStringsW(in.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0) return text;
+        if (n <= buf.size()) return Narrow(std::wstring(buf.data()));
+        buf.resize(n);
+    }
+}
+
 }  // namespace corv

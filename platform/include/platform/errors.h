@@ -9,6 +9,7 @@ enum : long {
     kErrPathNotFound = 3,
     kErrAccessDenied = 5,
     kErrInvalidHandle = 6,
+    kErrSharingViolation = 32,
     kErrInvalidData = 13,  // a registry value of the wrong type or shape
     kErrInvalidParameter = 87,
     kErrInsufficientBuffer = 122,

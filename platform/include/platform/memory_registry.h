@@ -1,6 +1,7 @@
 // An in-memory registry for tests: case-insensitive names, subkeys listed in name order,
 // values in the order they were first set, keys that refuse chosen access rights, and
-// change signalling for waiters.
+// change signalling for waiters. Hive files live in memory too, by file name: a saved key
+// can be loaded below HKEY_USERS or HKEY_LOCAL_MACHINE and unloaded back into its file.
 #pragma once
 
 #include <map>
@@ -35,10 +36,20 @@ class MemoryRegistry : public RegistryBackend {
     long EnumSubkey(Handle h, uint32_t index, std::string* name) override;
     long EnumValue(Handle h, uint32_t index, RegValue* out) override;
     long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) override;
+    long SaveHive(Handle h, const std::string& file) override;
+    long LoadHive(RegRoot root, const std::string& name, const std::string& file) override;
+    long UnloadHive(RegRoot root, const std::string& name) override;
 
   private:
     struct Node;
     struct OpenKey;
+    struct Mount {
+        RegRoot root;
+        std::string name;  // lower case
+        std::string file;  // lower case
+    };
+    static std::unique_ptr<Node> CopyTree(const Node& from);
+    const Mount* MountOf(RegRoot root, const std::string& lowerName);
     Node* Find(const OpenKey& key);
     Node* Walk(RegRoot root, const std::vector<std::string>& parts, bool create);
     void Touch(Node* node, bool ownChange);
@@ -50,6 +61,9 @@ class MemoryRegistry : public RegistryBackend {
     ConditionVariable changed_;
     std::map<RegRoot, std::unique_ptr<Node>> roots_;
     std::map<std::string, unsigned> denied_;  // "root\\lower\\path" -> rights refused
+    std::set<OpenKey*> open_;
+    std::map<std::string, std::unique_ptr<Node>> hiveFiles_;  // by lower-case file name
+    std::vector<Mount> mounted_;
 };
 
 // Installs a fresh MemoryRegistry as the process backend for the lifetime of the object.

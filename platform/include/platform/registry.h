@@ -52,6 +52,15 @@ class RegistryBackend {
     // Blocks until a value of h (or, with subtree, anything below it) changes, or until
     // timeoutMs passes. Returns kOk on a change, kWaitTimeout otherwise.
     virtual long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) = 0;
+
+    // Hives. Backends without them answer kErrNotSupported.
+    // Writes h with everything below it to a new hive file (kErrAlreadyExists if it exists).
+    virtual long SaveHive(Handle h, const std::string& file);
+    // Mounts a hive file as the key `name` right below HKEY_USERS or HKEY_LOCAL_MACHINE.
+    virtual long LoadHive(RegRoot root, const std::string& name, const std::string& file);
+    // Writes the mounted hive back to its file and removes the key; fails while keys in it
+    // are open.
+    virtual long UnloadHive(RegRoot root, const std::string& name);
 };
 
 constexpr long kWaitTimeout = 258;
@@ -60,6 +69,11 @@ constexpr long kWaitTimeout = 258;
 // one.
 RegistryBackend& Registry();
 void SetRegistryBackend(RegistryBackend* backend);  // not owned; nullptr restores the default
+
+// Hives of the process backend. On Windows loading, unloading and saving need the backup
+// and restore privileges enabled in the process token (see session.h).
+long LoadHive(RegRoot root, const std::string& name, const std::string& file);
+long UnloadHive(RegRoot root, const std::string& name);
 
 // An open registry key; closed on destruction. Every result is a Win32 error number.
 class RegKey {
@@ -90,6 +104,8 @@ class RegKey {
     long SetValue(const RegValue& value);
     long DeleteValue(const std::string& name);
     long DeleteTree(const std::string& subkey);
+    // Saves this key's tree as a hive file (see RegistryBackend::SaveHive).
+    long SaveHive(const std::string& file) const;
 
     long EnumSubkey(uint32_t index, std::string* name) const;
     long EnumValue(uint32_t index, RegValue* out) const;

@@ -38,5 +38,8 @@ unsigned CurrentProcessId();
 void SleepMs(unsigned ms);
 uint64_t TickCountMs();
 std::string GetEnv(const std::string& name);
+// Replaces each %NAME% of a set environment variable by its value; other text, unset names
+// included, stays as written.
+std::string ExpandEnvironment(const std::string& text);
 
 }  // namespace corv
