@@ -16,7 +16,7 @@ class RealProcessTest : public ::testing::Test {
   protected:
     void TearDown() override {
         if (process_.Id() != 0 && WaitForCommand(process_, 0).outcome != ProcessWait::Ended)
-            process_.Terminate();
+            process_.Terminate(1);
         RemoveFile(status_);
     }
 
