@@ -278,7 +278,7 @@ class CleanupScriptTest : public ::testing::Test {
         EXPECT_TRUE(log.Contains("Started " + folder +
                                  "\\cleanup.bat with pid: " + std::to_string(pid) + "\n"))
             << log.Text();
-        ASSERT_TRUE(WaitForCommand(pid, 60000));
+        ASSERT_EQ(ProcessWait::Ended, WaitForProcess(pid, 60000));
     }
 
     // The folder goes a moment after the script has ended, from a second interpreter.

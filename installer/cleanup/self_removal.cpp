@@ -130,7 +130,10 @@ unsigned DeleteMySelf(const SelfRemoval& removal) {
     if (percent || start.empty()) start = folder;
     std::string arguments =
         percent ? std::string("/c ") + kCleanupScriptName : "/s /c \"\"" + path + "\"\"";
-    unsigned pid = StartCommand(shell, arguments, start, false);
+    // The script outlives this program: only its id is kept.
+    ChildProcess script;
+    unsigned pid = StartCommand(shell, arguments, start, false, &script) ? script.Id() : 0;
+    script.Release();
     if (pid == 0)
         InstLog("Failed to start %s\n", path.c_str());
     else
