@@ -18,7 +18,7 @@ bool PostToMain(unsigned message, uintptr_t wParam, intptr_t lParam) {
 }
 
 bool QueuedPoster::Post(unsigned message, uintptr_t wParam, intptr_t lParam) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     queue_.push_back({message, wParam, lParam});
     return true;
 }
@@ -28,7 +28,7 @@ size_t QueuedPoster::Pump(const std::function<void(const Message&)>& handler) {
     for (;;) {
         Message m;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             if (queue_.empty()) return n;
             m = queue_.front();
             queue_.pop_front();
@@ -39,7 +39,7 @@ size_t QueuedPoster::Pump(const std::function<void(const Message&)>& handler) {
 }
 
 size_t QueuedPoster::Size() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return queue_.size();
 }
 

@@ -1,7 +1,8 @@
 // The repair on a real key whose access list denies the user: afterwards the user can write.
+#include <windows.h>
+// After windows.h, which it needs.
 #include <gtest/gtest.h>
 #include <sddl.h>
-#include <windows.h>
 
 #include <string>
 

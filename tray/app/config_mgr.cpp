@@ -75,12 +75,12 @@ std::string CConfigMgr::GetActiveAddress(unsigned waitMs) {
 }
 
 void CConfigMgr::SetJavaLocalAddress(const std::string& address) {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     javaLocalAddress_ = address;
 }
 
 std::string CConfigMgr::JavaLocalAddress() {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     return javaLocalAddress_;
 }
 

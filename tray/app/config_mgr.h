@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/sync.h"
 #include "tray/java/java_launcher.h"
 #include "tray/java/runtime_discovery.h"
 #include "tray/settings/config_sync.h"
@@ -119,7 +119,7 @@ class CConfigMgr : public JavaLaunchHost {
     bool runInBackground_ = true;
     bool credentialsOk_ = true;
     bool verifyStarted_ = false;
-    std::mutex javaAddressMutex_;
+    Mutex javaAddressMutex_;
     std::string javaLocalAddress_;
     bool windowClosed_ = false;
     AccountPrompt* accountPrompt_ = nullptr;

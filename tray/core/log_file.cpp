@@ -62,7 +62,7 @@ CLogFile::~CLogFile() {
 }
 
 void CLogFile::ReadConfiguration() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     format_ = "binary";
     fileCount_ = kDefaultFileCount;
     fileSize_ = kDefaultFileSize;
@@ -94,7 +94,7 @@ void CLogFile::Log(const char* fmt, ...) {
 
 void CLogFile::LogText(const std::string& text) {
     std::string line = text.find("[script]") != std::string::npos ? text : LogLine(text);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     if (file_) {
         WriteLocked(line);
     } else if (static_cast<int>(pending_.size()) < kPendingLines) {
@@ -105,7 +105,7 @@ void CLogFile::LogText(const std::string& text) {
 }
 
 void CLogFile::SetObserver(Observer observer) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     observer_ = std::move(observer);
 }
 
@@ -119,7 +119,7 @@ void CLogFile::Echo(const char* fmt, ...) {
 }
 
 bool CLogFile::Open(const std::string& home, const std::string& clientId) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     std::string folder = WithTrailingBackslash(home);
     folder += clientId.empty() ? std::string("logs\\") : "logs-" + clientId + "\\";
 
@@ -176,7 +176,7 @@ void CLogFile::Rotate(const std::string& folder) {
 }
 
 void CLogFile::Close() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     CloseLocked();
 }
 
@@ -198,7 +198,7 @@ void CLogFile::CloseLocked() {
 }
 
 bool CLogFile::Reopen() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return ReopenLocked();
 }
 
@@ -215,7 +215,7 @@ bool CLogFile::ReopenLocked() {
 }
 
 void CLogFile::Flush() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     FlushLocked();
 }
 
@@ -232,12 +232,12 @@ void CLogFile::WriteLocked(const std::string& line) {
 }
 
 bool CLogFile::IsOpen() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return file_ != nullptr;
 }
 
 bool CLogFile::AppendScriptOutput(const std::string& path) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     const bool wasOpen = file_ != nullptr;
     FILE* in = OpenFile(path, "rb");
     if (!in) {
@@ -268,27 +268,27 @@ bool CLogFile::AppendScriptOutput(const std::string& path) {
 }
 
 std::string CLogFile::FileName() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return fileName_;
 }
 
 std::string CLogFile::Format() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return format_;
 }
 
 int CLogFile::FileCount() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return fileCount_;
 }
 
 int CLogFile::FileSize() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return fileSize_;
 }
 
 int CLogFile::PendingCount() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return static_cast<int>(pending_.size());
 }
 
@@ -330,14 +330,14 @@ bool LineQueue::Push(const std::string& text) {
 }
 
 bool LineQueue::PushRaw(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (static_cast<int>(lines_.size()) >= kSlots) return false;
     lines_.push_back(line);
     return true;
 }
 
 std::string LineQueue::TakeAll() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     std::string text;
     for (const std::string& line : lines_) text += line;
     lines_.clear();
@@ -345,7 +345,7 @@ std::string LineQueue::TakeAll() {
 }
 
 bool LineQueue::HasUnread() const {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return !lines_.empty();
 }
 

@@ -5,9 +5,10 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -61,7 +62,7 @@ class CLogFile {
     void CloseLocked();
     void Rotate(const std::string& folder);
 
-    mutable std::recursive_mutex mutex_;
+    mutable RecursiveMutex mutex_;
     std::string fileName_;
     std::atomic<bool> consoleEcho_{false};
     FILE* file_ = nullptr;
@@ -88,7 +89,7 @@ class LineQueue {
     bool HasUnread() const;
 
   private:
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     std::vector<std::string> lines_;
 };
 

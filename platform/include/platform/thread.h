@@ -5,7 +5,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
+
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -64,7 +65,7 @@ class QueuedPoster : public MessagePoster {
     size_t Size();
 
   private:
-    std::mutex mutex_;
+    Mutex mutex_;
     std::deque<Message> queue_;
 };
 
