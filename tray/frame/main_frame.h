@@ -14,6 +14,7 @@
 #include "tray/app/frame_listener.h"
 #include "tray/app/frame_rules.h"
 #include "tray/frame/taskbar_notifier.h"
+#include "tray/ui/preferences_windows.h"
 
 namespace corv {
 
@@ -37,7 +38,10 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     void SetTitle(const std::string& title) override;
     void Show(bool visible) override;
     MenuRemoval RemoveMenuItems(unsigned id) override;
-    void AttachConfigMgr(CConfigMgr* configMgr) override { configMgr_ = configMgr; }
+    // Also offers the controller the account dialog of the start sequence.
+    void AttachConfigMgr(CConfigMgr* configMgr) override;
+    // The open preferences sheet, or nullptr.
+    HWND PreferencesSheet() const { return preferences_.OpenSheetWindow(); }
     // The rest of the orderly exit when the Windows session ends, run once the window is gone.
     void SetSessionEndHandler(std::function<void()> handler) { sessionEnd_ = std::move(handler); }
 
@@ -84,6 +88,7 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     HideFlags flags_;
     HWND statusBar_ = nullptr;
     HBITMAP picture_ = nullptr;
+    PreferencesWindows preferences_{[this] { return Handle(); }};
 };
 
 }  // namespace corv
