@@ -203,22 +203,30 @@ int CALLBACK SheetCallback(HWND hwnd, UINT message, LPARAM) {
 bool RunPropertySheet(HWND parent, const std::string& caption,
                       const std::vector<PropertyPage*>& pages,
                       const std::function<void(HWND)>& created) {
-    std::vector<PROPSHEETPAGEW> descriptions;
+    // Page handles rather than an array of descriptions: an array is stepped by each entry's
+    // dwSize, which is the oldest size here, not the size of the structure.
+    std::vector<HPROPSHEETPAGE> handles;
     for (PropertyPage* page : pages) {
         page->activated_ = false;
         page->applied_ = false;
-        descriptions.push_back(page->Describe());
+        PROPSHEETPAGEW description = page->Describe();
+        HPROPSHEETPAGE handle = CreatePropertySheetPageW(&description);
+        if (!handle) {
+            for (HPROPSHEETPAGE made : handles) DestroyPropertySheetPage(made);
+            return false;
+        }
+        handles.push_back(handle);
     }
     std::wstring title = Widen(caption);
     PROPSHEETHEADERW header = {};
     header.dwSize = PROPSHEETHEADERW_V1_SIZE;
-    header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW | PSH_USECALLBACK;
+    header.dwFlags = PSH_NOAPPLYNOW | PSH_USECALLBACK;
     header.hwndParent = parent;
     header.hInstance = GetModuleHandleW(nullptr);
     header.pszCaption = title.c_str();
-    header.nPages = static_cast<UINT>(descriptions.size());
+    header.nPages = static_cast<UINT>(handles.size());
     header.nStartPage = 0;
-    header.ppsp = descriptions.data();
+    header.phpage = handles.data();
     header.pfnCallback = &SheetCallback;
 
     const std::function<void(HWND)>* previous = g_sheetCreated;
