@@ -326,6 +326,10 @@ TEST_F(TrayProgramTest, StoredPositionOutsideTheScreenIsIgnored) {
 }
 
 TEST_F(TrayProgramTest, EveryPrivateMessageIsLogged) {
+    // No messenger is kept configured: switching one off would ask whether to stop trying.
+    SetString(kPrefs, "SyncMessenger", "0");
+    SetString(kPrefs, "SyncMsnMessenger", "0");
+    SetString(kPrefs, "DoNotSync", "1");
     Launch(L"/hide");
     for (UINT m = 33419; m <= 33428; ++m) Deliver(m);
     Deliver(33520);
