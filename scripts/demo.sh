@@ -100,3 +100,10 @@ else
     echo "   no log was written"
     exit 1
 fi
+
+# The windows the user works with, as pictures: a first start's account dialog, the main window,
+# every page of the preferences sheet and its dialogs, the tray menu; at 96 and at 120 dpi.
+shots=build/demo-output/screenshots
+echo "== screenshots of every window into $shots (96 dpi) and $shots-120dpi"
+scripts/screenshot.sh build/win64 "$shots" | sed 's/^/   /'
+CORV_SHOT_DPI=120 scripts/screenshot.sh build/win64 "$shots-120dpi" | sed 's/^/   /'

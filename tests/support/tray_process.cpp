@@ -108,7 +108,20 @@ TrayProcess::~TrayProcess() {
     DeleteFileW(Widen(outputFile_).c_str());
 }
 
+namespace {
+const char kPrefsKey[] = "SOFTWARE\\Velmora\\Corvane\\Preferences";
+
+void GiveAccount() {
+    for (const char* name : {"UserId", "Passwd"}) {
+        std::string v = ReadValue(HKEY_CURRENT_USER, kPrefsKey, name);
+        if (v == "<absent>" || v.empty())
+            SetString(HKEY_CURRENT_USER, kPrefsKey, name, *name == 'U' ? "tester" : "digest");
+    }
+}
+}  // namespace
+
 bool TrayProcess::Start(const std::string& arguments) {
+    if (giveAccount_) GiveAccount();
     SECURITY_ATTRIBUTES sa = {sizeof(sa), nullptr, TRUE};
     HANDLE out = CreateFileW(Widen(outputFile_).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -123,7 +136,9 @@ bool TrayProcess::Start(const std::string& arguments) {
     line.push_back(0);
     BOOL ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                              Widen(home_).c_str(), &si, &process_);
+    DWORD error = GetLastError();
     CloseHandle(out);
+    SetLastError(error);  // for the caller's message
     return ok != FALSE;
 }
 
@@ -165,6 +180,39 @@ bool TrayProcess::Running() {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
+HWND WaitForProcessWindow(unsigned pid, const std::string& title, unsigned timeoutMs,
+                          const wchar_t* windowClass) {
+    struct Search {
+        DWORD pid;
+        std::wstring title;
+        const wchar_t* cls;
+        HWND found;
+    } search{pid, Widen(title), windowClass, nullptr};
+    for (unsigned waited = 0; waited <= timeoutMs; waited += 50) {
+        EnumWindows(
+            [](HWND w, LPARAM p) -> BOOL {
+                auto* s = reinterpret_cast<Search*>(p);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(w, &owner);
+                if (owner != s->pid) return TRUE;
+                wchar_t text[256] = L"", cls[64] = L"";
+                GetWindowTextW(w, text, 256);
+                GetClassNameW(w, cls, 64);
+                if (s->title == text && (!s->cls || std::wstring(s->cls) == cls)) s->found = w;
+                return s->found == nullptr;
+            },
+            reinterpret_cast<LPARAM>(&search));
+        if (search.found) {
+            // A dialog exists before it is filled: its thread takes a sent message only after.
+            DWORD_PTR result = 0;
+            SendMessageTimeoutW(search.found, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result);
+            return search.found;
+        }
+        Sleep(50);
+    }
+    return nullptr;
+}
+
 std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs, int button) {
     struct Search {
         DWORD pid;
@@ -178,7 +226,9 @@ std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs, int button) {
                 GetWindowThreadProcessId(w, &pid);
                 wchar_t cls[64];
                 GetClassNameW(w, cls, 64);
-                if (pid == s->pid && std::wstring(cls) == L"#32770") s->found = w;
+                // Dialogs of the program have the same class; a box has its text item.
+                if (pid == s->pid && std::wstring(cls) == L"#32770" && GetDlgItem(w, 0xFFFF))
+                    s->found = w;
                 return s->found == nullptr;
             },
             reinterpret_cast<LPARAM>(&search));

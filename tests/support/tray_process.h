@@ -29,8 +29,12 @@ class TrayProcess {
     ~TrayProcess();
 
     const std::string& Home() const { return home_; }
-    // Starts corvtray.exe from Home with the arguments; false if it could not start.
+    // Starts corvtray.exe from Home with the arguments; false if it could not start. An
+    // installed client has an account: one is stored for the user unless the test is about a
+    // start without one (WithoutAccount), which shows the account dialog.
     bool Start(const std::string& arguments = "");
+    void WithoutAccount() { giveAccount_ = false; }
+    unsigned Pid() const { return process_.dwProcessId; }
     // Waits for a top-level window with this title; nullptr after the time.
     HWND WaitForWindow(const std::string& title, unsigned timeoutMs = 15000);
     // Asks the window to close and waits for the process to end; its exit code, or -1.
@@ -49,6 +53,7 @@ class TrayProcess {
   private:
     std::string home_;
     std::string outputFile_;
+    bool giveAccount_ = true;
     PROCESS_INFORMATION process_ = {};
 };
 
@@ -60,6 +65,11 @@ void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD 
 std::string ReadValue(HKEY root, const std::string& key, const std::string& name);
 void DeleteKeyTree(HKEY root, const std::string& key);
 void ClearFixtures();
+
+// The top-level window of the process with this title (and window class, when given), once its
+// thread takes messages again; nullptr after the time.
+HWND WaitForProcessWindow(unsigned pid, const std::string& title, unsigned timeoutMs = 15000,
+                          const wchar_t* windowClass = nullptr);
 
 bool FileExists(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);

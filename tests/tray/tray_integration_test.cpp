@@ -38,6 +38,9 @@ class TrayProgramTest : public ::testing::Test {
         CreateDirectoryW(Widen(home_).c_str(), nullptr);
         Clean();
         SetString(kPrefs, "Home", home_);
+        // An installed client has an account; without one the start asks for it.
+        SetString(kPrefs, "UserId", "tester");
+        SetString(kPrefs, "Passwd", "digest");
         SetString(kLogger, "log/Format1814", "ascii");
     }
     void TearDown() override {

@@ -205,17 +205,6 @@ TEST_F(MenuCommandTest, ReadmeOpensThroughTheShellElseTheUserIsToldAndAMissingOn
     EXPECT_EQ(0, tray.CloseAndWait(window));
 }
 
-TEST_F(MenuCommandTest, PreferencesOpensNothingUntilThereIsASheet) {
-    TrayProcess tray("view-prefs");
-    HWND window = Start(tray);
-    ASSERT_NE(nullptr, window);
-    Send(window, kPreferences);
-    EXPECT_EQ(nullptr, FindWindowOf(Pid(window), L"#32770"));
-    EXPECT_EQ(0, tray.CloseAndWait(window));
-    EXPECT_NE(std::string::npos,
-              tray.ReadLog().find("CCorvanView: no preferences sheet to open\n"));
-}
-
 // Wine reports Windows NT 4 to a program of this name; the frame then shows its balloons in
 // the popup notifier.
 class OldWindowsTest : public MenuCommandTest {

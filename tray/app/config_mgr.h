@@ -16,6 +16,14 @@ namespace corv {
 
 class ClientSync;
 
+// The account dialog, as the windows offer it to the start sequence.
+class AccountPrompt {
+  public:
+    virtual ~AccountPrompt() = default;
+    // Asks for the account and writes it into the preferences; true when the user confirmed.
+    virtual bool AskForAccount(CPreferences& prefs) = 0;
+};
+
 class CConfigMgr : public JavaLaunchHost {
   public:
     CConfigMgr();
@@ -65,6 +73,13 @@ class CConfigMgr : public JavaLaunchHost {
     virtual void SyncClientSettings(int enable);
     void SyncClientSettingsWith(CPreferences& prefs, int enable);  // the dialog's copy
     virtual void OnRegistryMonitorEvent() {}                       // the restart decision
+    // The preferences sheet closed with OK: its working copy replaces the preferences, is saved,
+    // and the client is started or restarted when a value it reads at start changed.
+    virtual void OnPreferencesAccepted(const CPreferences& copy);
+    // A new copy of the program with "/WaitOnRestart", then this one closes; false (with a
+    // message) when the copy could not be started.
+    virtual bool Restart();
+    void SetAccountPrompt(AccountPrompt* prompt) { accountPrompt_ = prompt; }
     virtual void ReloadClientSettings();
     ClientSync& Clients() { return *clients_; }
     // The Java client reported its ports: publish them when they changed.
@@ -86,7 +101,9 @@ class CConfigMgr : public JavaLaunchHost {
   protected:
     // The account dialog; true when the user confirmed new credentials. Without the dialog
     // nothing can be asked, which counts as not confirmed.
-    virtual bool AskForAccount() { return false; }
+    virtual bool AskForAccount() {
+        return accountPrompt_ && accountPrompt_->AskForAccount(*prefs_);
+    }
     // The Java virtual machine library to load (tests point it elsewhere).
     virtual std::string JvmLibrary() const;
 
@@ -112,6 +129,8 @@ class CConfigMgr : public JavaLaunchHost {
     std::string javaLocalAddress_;
     std::atomic<int> javaStarted_{0};
     bool windowClosed_ = false;
+    AccountPrompt* accountPrompt_ = nullptr;
+    bool accountChangedByMyself_ = false;  // the last accepted sheet changed the account
 };
 
 }  // namespace corv

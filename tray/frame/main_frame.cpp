@@ -52,9 +52,15 @@ std::wstring LoadPrompt(UINT id) {
 CMainFrame::CMainFrame() : listener_(&defaultListener_), notifierFactory_(MakeTaskbarNotifier) {}
 
 CMainFrame::~CMainFrame() {
+    if (configMgr_) configMgr_->SetAccountPrompt(nullptr);
     // Whatever ended the program (a refused or failed start too), the destroy handlers run.
     Destroy();
     if (trayMenu_) DestroyMenu(trayMenu_);
+}
+
+void CMainFrame::AttachConfigMgr(CConfigMgr* configMgr) {
+    configMgr_ = configMgr;
+    if (configMgr_) configMgr_->SetAccountPrompt(&preferences_);
 }
 
 void CMainFrame::SetListener(const FrameListener* listener) {
@@ -194,6 +200,11 @@ void CMainFrame::InstallHandlers() {
         switch (LOWORD(wParam)) {
             case ID_TRAY_OPEN:
                 BringToFront();
+                return 0;
+            case ID_TRAY_PREFERENCES:
+                Guard("OnPreferences", [this] {
+                    if (configMgr_) preferences_.OpenSheet(*configMgr_);
+                });
                 return 0;
             case ID_TRAY_EXIT:
             case ID_APP_EXIT:
@@ -367,6 +378,7 @@ void CMainFrame::OnClose() {
 void CMainFrame::OnEndSession() {
     TheLog().Log("CMainFrame::OnEndSession() Exiting...\n");
     DestroyWindow(Handle());
+    if (configMgr_) configMgr_->SetAccountPrompt(nullptr);
     configMgr_ = nullptr;  // the application's exit frees it
     if (sessionEnd_) sessionEnd_();
 }

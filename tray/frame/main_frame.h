@@ -15,6 +15,7 @@
 #include "tray/app/frame_rules.h"
 #include "tray/frame/taskbar_notifier.h"
 #include "tray/ui/corvan_view.h"
+#include "tray/ui/preferences_windows.h"
 
 namespace corv {
 
@@ -38,7 +39,10 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     void SetTitle(const std::string& title) override;
     void Show(bool visible) override;
     MenuRemoval RemoveMenuItems(unsigned id) override;
-    void AttachConfigMgr(CConfigMgr* configMgr) override { configMgr_ = configMgr; }
+    // Also offers the controller the account dialog of the start sequence.
+    void AttachConfigMgr(CConfigMgr* configMgr) override;
+    // The open preferences sheet, or nullptr.
+    HWND PreferencesSheet() const { return preferences_.OpenSheetWindow(); }
     // The rest of the orderly exit when the Windows session ends, run once the window is gone.
     void SetSessionEndHandler(std::function<void()> handler) { sessionEnd_ = std::move(handler); }
 
@@ -87,6 +91,7 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     HideFlags flags_;
     HWND statusBar_ = nullptr;
     CCorvanView view_;
+    PreferencesWindows preferences_{[this] { return Handle(); }};
 };
 
 }  // namespace corv

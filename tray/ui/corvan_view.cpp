@@ -34,12 +34,6 @@ bool CCorvanView::Create(HWND frame, ControllerSource controller) {
         InvalidateRect(Handle(), nullptr, FALSE);  // the picture stays centred
         return 0;
     });
-    On(WM_DESTROY, [this](WPARAM, LPARAM) -> LRESULT {
-        Guarded("CCorvanView::OnDestroy", [this] {
-            if (preferences_) preferences_->ClosePreferences();
-        });
-        return 0;
-    });
     return CreateEx(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, 0, 0, frame);
 }
 
@@ -91,9 +85,6 @@ void CCorvanView::Draw(HDC dc, const RECT& area) const {
 
 bool CCorvanView::OnCommand(unsigned id) {
     switch (id) {
-        case ID_TRAY_PREFERENCES:
-            Guarded("CCorvanView::OnPreferences", [this] { OnPreferences(); });
-            return true;
         case ID_HELP_README:
             Guarded("CCorvanView::OnReadme", [this] { OnReadme(); });
             return true;
@@ -103,14 +94,6 @@ bool CCorvanView::OnCommand(unsigned id) {
         default:
             return false;
     }
-}
-
-void CCorvanView::OnPreferences() {
-    if (!preferences_) {
-        TheLog().Log("CCorvanView: no preferences sheet to open\n");
-        return;
-    }
-    preferences_->OpenPreferences(frame_);
 }
 
 void CCorvanView::OnReadme() {

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "platform/win32/window.h"
-#include "tray/ui/preferences_opener.h"
 #include "tray/ui/view_rules.h"
 
 namespace corv {
@@ -26,7 +25,6 @@ class CCorvanView : public Window, private ReadmeShell {
     // A child window of the frame. The picture is chosen now: the picture file in Home when
     // there is a controller, else the built-in one.
     bool Create(HWND frame, ControllerSource controller);
-    void SetPreferencesOpener(PreferencesOpener* opener) { preferences_ = opener; }
 
     // Preferences..., Readme and About; false for every other command.
     bool OnCommand(unsigned id);
@@ -41,7 +39,6 @@ class CCorvanView : public Window, private ReadmeShell {
   private:
     void LoadPicture();
     void OnPaint();
-    void OnPreferences();
     void OnReadme();
 
     bool Open(const std::string& target) override;
@@ -49,7 +46,6 @@ class CCorvanView : public Window, private ReadmeShell {
 
     HWND frame_ = nullptr;
     ControllerSource controller_;
-    PreferencesOpener* preferences_ = nullptr;
     HBITMAP picture_ = nullptr;
     bool fromFile_ = false;
 };

@@ -29,6 +29,7 @@ const FakeClass kClasses[] = {
     {"corvane/proxyclient/ProxyClient", true, true},
     {"corvane/testclient/AllNatives", true, true},
     {"corvane/testclient/QuickMain", true, false},
+    {"corvane/testclient/StayingClient", true, true},
     {"corvane/testclient/ThrowingMain", true, false},
     {"corvane/testclient/NoMain", false, false},
     {"java/lang/String", false, false},
@@ -57,6 +58,7 @@ struct State {
     bool created = false;
     bool addressTaken = false;
     bool stopping = false;
+    bool staying = false;  // the client thread runs until the machine is reset
     std::thread client;
     std::vector<FakeMethod*> methods;
 };
@@ -145,6 +147,10 @@ void ClientThread() {
         std::unique_lock<std::mutex> lock(S().mutex);
         S().changed.wait(lock, [] { return S().addressTaken || S().stopping; });
         if (S().stopping) return;
+        if (S().staying) {
+            S().changed.wait(lock, [] { return S().stopping; });
+            return;
+        }
     }
     Env env;
     env.functions = &g_table;
@@ -242,6 +248,7 @@ void JNICALL CallStaticVoidMethodA(JNIEnv* env, jclass cls, jmethodID id, const 
     CallText(env, "setStatusBarW", "Initializing...");
     if (name == "corvane/testclient/QuickMain") return;
     std::lock_guard<std::mutex> lock(S().mutex);
+    S().staying = name == "corvane/testclient/StayingClient";
     S().client = std::thread(ClientThread);
 }
 

@@ -14,6 +14,8 @@
 //     "Initializing...", starts a client thread that waits for syncaddress() and then calls
 //     every native in slot order (the same calls as the Java test class AllNatives);
 //   corvane/testclient/QuickMain: main reports "Initializing..." only; no syncaddress;
+//   corvane/testclient/StayingClient: main reports "Initializing..." and its client thread runs,
+//     calling nothing, until the process ends (a client that stays up);
 //   corvane/testclient/ThrowingMain: main throws;  corvane/testclient/NoMain: no main.
 struct FakeJvmScript {
     int createResult;       // what JNI_CreateJavaVM returns; 0 creates the machine
