@@ -1,6 +1,7 @@
 #include "tray/app/config_mgr.h"
 
 #include "platform/system.h"
+#include "tray/app/frame_messages.h"
 #include "tray/core/log_file.h"
 #include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
@@ -8,15 +9,22 @@
 
 namespace corv {
 
-CConfigMgr::CConfigMgr() : prefs_(new CPreferences), launcher_(new JavaLauncher(this)) {}
+CConfigMgr::CConfigMgr()
+    : prefs_(new CPreferences),
+      launcher_(new JavaLauncher(this)),
+      registryMonitor_(RegMonLogQueue()) {}
 
 CConfigMgr::~CConfigMgr() {
     launcher_.reset();  // stops the launcher thread before the state it uses goes
+    // The monitors post to a frame that is going; they end here rather than with the process.
+    registryMonitor_.Stop();
+    connection_.StopAll();
     // A refused second instance leaves the running one's values alone.
     if (duplicateInstance_) return;
     try {
         prefs_->Save();
         corv::DeleteActiveSettings(corvaneId_);
+        ExitWithoutOrderlyClose();
     } catch (...) {
         TheLog().Log("Internal error(ignored): Caught exception while calling ~CConfigMgr()\n");
     }
@@ -62,11 +70,15 @@ bool CConfigMgr::StartJava(unsigned parameter) {
     settings.mainClass = prefs_->GetMainClass();
     settings.clientId = corvaneId_;
     settings.jvmLibrary = JvmLibrary();
-    return corv::StartJava(*launcher_, runtime_.javaOk != 0, credentialsOk_, parameter, settings);
+    return corv::StartJava(*launcher_, runtime_.javaOk != 0, credentialsOk_ && clientEnabled_,
+                           parameter, settings);
 }
 
 std::string CConfigMgr::GetActiveAddress(unsigned waitMs) {
-    return corv::GetActiveAddress(*prefs_, prefsSync_.Hints(), waitMs);
+    std::string address = corv::GetActiveAddress(*prefs_, prefsSync_.Hints(), waitMs);
+    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    launchAddress_ = address;
+    return address;
 }
 
 void CConfigMgr::SetJavaLocalAddress(const std::string& address) {
@@ -80,20 +92,24 @@ std::string CConfigMgr::JavaLocalAddress() {
 }
 
 void CConfigMgr::OnSipPortUpdated(int port) {
+    TheLog().Log("CConfigMgr Received OnSipPortUpdated, port: %d\n", port);
     if (port == prefs_->GetSipPort()) return;
     prefs_->SetSipPort(port);
     SetActiveSettings(*prefs_, corvaneId_);
+    SyncClientSettings(1);
 }
 
 void CConfigMgr::OnSocksPortUpdated(int port) {
+    TheLog().Log("CConfigMgr Received OnSocksPortUpdated, port: %d\n", port);
     if (port == prefs_->GetSocksPort()) return;
     prefs_->SetSocksPort(port);
     SetActiveSettings(*prefs_, corvaneId_);
+    SyncClientSettings(1);
 }
 
-void CConfigMgr::OnJavaStarted(int) {
+void CConfigMgr::OnJavaStarted(int value) {
     try {
-        SetActiveSettings(*prefs_, corvaneId_);
+        if (value) JavaClientStarted();
     } catch (...) {
         TheLog().Log("Internal error(ignored): Caught exception while calling OnJavaStarted()\n");
     }

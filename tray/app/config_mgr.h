@@ -9,20 +9,25 @@
 
 #include "tray/java/java_launcher.h"
 #include "tray/java/runtime_discovery.h"
+#include "tray/net/check_connection.h"
 #include "tray/settings/config_sync.h"
 #include "tray/settings/preferences.h"
+#include "tray/settings/registry_monitor.h"
 
 namespace corv {
 
-class CConfigMgr : public JavaLaunchHost {
+class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
   public:
     CConfigMgr();
     ~CConfigMgr() override;
 
     CPreferences& Prefs() { return *prefs_; }
-    const CPreferences& Prefs() const { return *prefs_; }
+    const CPreferences& Prefs() const override { return *prefs_; }
+    ProxyHints Hints() const override { return prefsSync_.Hints(); }
     CJavaPrefsSync& PrefsSync() { return prefsSync_; }
     JavaLauncher& Launcher() { return *launcher_; }
+    CCheckConnection& Connection() { return connection_; }
+    CRegistryMonitor& RegistryMonitor() { return registryMonitor_; }
     const JavaRuntime& Runtime() const { return runtime_; }
 
     // The client identity of "/id:<value>"; empty without one. Both calls log.
@@ -59,11 +64,34 @@ class CConfigMgr : public JavaLaunchHost {
     // Work the main frame hands over on the main thread; the subsystems that own it fill these in.
     virtual void SyncMessengerSettings(int /*enable*/) {}
     virtual void SyncClientSettings(int /*enable*/) {}
-    virtual void OnRegistryMonitorEvent() {}  // the restart decision
+    // The messenger synchronisation with the dialog's working copy, before it replaces the
+    // preferences.
+    virtual void SyncClientSettingsWith(const CPreferences& /*prefs*/, int /*enable*/) {}
     virtual void ReloadClientSettings() {}
     // The Java client reported its ports: publish them when they changed.
     virtual void OnSipPortUpdated(int port);
     virtual void OnSocksPortUpdated(int port);
+
+    // Reconnect and restart control, on the main thread.
+    // The register monitor saw an address: start the Java client unless the user chose another.
+    virtual void OnIpAddrRegistered(const std::string& address);
+    // The release monitor saw the address go: reconnect, within the restart counter's limits.
+    virtual void OnIpAddrReleased();
+    // The Java client is up: publish the active settings and watch its address.
+    void JavaClientStarted();
+    // The registry monitor saw the password change (or an http proxy update arrived).
+    virtual void OnRegistryMonitorEvent();
+    // The preferences dialog closed with OK; `working` is its copy, which replaces the
+    // preferences.
+    void OnPreferencesAccepted(std::unique_ptr<CPreferences> working);
+    virtual bool ReconnectIsAllowed();
+    // With restart: a new copy with "/Reconnect", then this one closes. Without: closes only.
+    void Reconnect(bool restart);
+    // A new copy with "/WaitOnRestart", then this one closes.
+    void Restart();
+    void StartRegistryMonitor();
+    bool IsRestartPending() const { return restartPending_; }
+    bool IsClientEnabled() const { return clientEnabled_; }
     // Set by the main frame when its window is gone; the destructor consults it.
     void SetWindowClosed(bool on) { windowClosed_ = on; }
     bool IsWindowClosed() const { return windowClosed_; }
@@ -74,6 +102,10 @@ class CConfigMgr : public JavaLaunchHost {
     void OnJavaStarted(int value) override;
 
   protected:
+    virtual bool IsJavaRunning() const;
+    // Starts a program hidden; its process id, 0 on failure (logged).
+    virtual unsigned StartProcess(const std::string& program, const std::string& arguments,
+                                  const std::string& folder);
     // The account dialog; true when the user confirmed new credentials. Without the dialog
     // nothing can be asked, which counts as not confirmed.
     virtual bool AskForAccount() { return false; }
@@ -84,6 +116,9 @@ class CConfigMgr : public JavaLaunchHost {
     void ReadJavaSipNode();
     void ReadFixedPorts();
     bool ChooseActiveAddress();
+    bool RestartWith(const char* commandSwitch, const char* failureText);
+    // The rule of the controller's end: without an orderly close, count it as a reconnect.
+    void ExitWithoutOrderlyClose();
 
     std::unique_ptr<CPreferences> prefs_;
     CJavaPrefsSync prefsSync_;
@@ -100,7 +135,16 @@ class CConfigMgr : public JavaLaunchHost {
     bool windowsMessengerInstalled_ = false;
     std::mutex javaAddressMutex_;
     std::string javaLocalAddress_;
+    std::string launchAddress_;  // what the launcher started the client with; javaAddressMutex_
     bool windowClosed_ = false;
+    // Cleared when the start sequence disables the client with a "Disabled: " status.
+    bool clientEnabled_ = true;
+    // Set by an accepted dialog: a restart or Java start is decided, or the account was
+    // changed here rather than by another program.
+    bool restartPending_ = false;
+    bool accountChangedByMyself_ = false;
+    CRegistryMonitor registryMonitor_;
+    CCheckConnection connection_;
 };
 
 }  // namespace corv

@@ -37,6 +37,10 @@ const char* FrameMessageName(unsigned message) {
             return "OnSipPortUpdated";
         case kMsgSocksPortUpdated:
             return "OnSocksPortUpdated";
+        case kMsgIpAddrRegistered:
+            return "OnIpAddrRegistered";
+        case kMsgIpAddrReleased:
+            return "OnIpAddrReleased";
         case kMsgQuitCorvane:
             return "OnQuitCorvane";
         case kMsgHide:
@@ -99,6 +103,12 @@ void RunHandler(unsigned message, CConfigMgr* cm, const FrameListener& listener)
         case kMsgHttpProxyUpdate:
             if (cm) cm->OnRegistryMonitorEvent();
             break;
+        case kMsgIpAddrRegistered:
+            if (cm) cm->OnIpAddrRegistered(cm->Connection().RegisteredAddress());
+            break;
+        case kMsgIpAddrReleased:
+            if (cm) cm->OnIpAddrReleased();
+            break;
     }
 }
 
@@ -106,7 +116,8 @@ void RunHandler(unsigned message, CConfigMgr* cm, const FrameListener& listener)
 
 bool HandleFrameMessage(unsigned message, CConfigMgr* configMgr, const FrameListener& listener) {
     bool inTable = (message >= kMsgSyncMessenger && message <= kMsgSocksPortUpdated) ||
-                   message == kMsgHttpProxyUpdate;
+                   message == kMsgHttpProxyUpdate || message == kMsgIpAddrRegistered ||
+                   message == kMsgIpAddrReleased;
     if (!inTable) return false;
     const char* name = FrameMessageName(message);
     try {

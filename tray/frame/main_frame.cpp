@@ -136,10 +136,12 @@ void CMainFrame::InstallHandlers() {
             return 0;
         });
     }
-    On(kMsgHttpProxyUpdate, [this](WPARAM, LPARAM) -> LRESULT {
-        HandleFrameMessage(kMsgHttpProxyUpdate, configMgr_, *listener_);
-        return 0;
-    });
+    for (unsigned m : {kMsgHttpProxyUpdate, kMsgIpAddrRegistered, kMsgIpAddrReleased}) {
+        On(m, [this, m](WPARAM, LPARAM) -> LRESULT {
+            HandleFrameMessage(m, configMgr_, *listener_);
+            return 0;
+        });
+    }
     On(kMsgQuitCorvane, [this](WPARAM, LPARAM) -> LRESULT {
         Guard("OnQuitCorvane", [this] {
             TheLog().Log("CMainFrame Received OnQuitCorvane\n");
@@ -189,6 +191,11 @@ void CMainFrame::InstallHandlers() {
         switch (LOWORD(wParam)) {
             case ID_TRAY_OPEN:
                 BringToFront();
+                return 0;
+            case ID_TRAY_RECONNECT:
+                Guard("OnReconnect", [this] {
+                    if (configMgr_) configMgr_->Reconnect(true);
+                });
                 return 0;
             case ID_TRAY_EXIT:
             case ID_APP_EXIT:
