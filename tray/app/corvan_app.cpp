@@ -8,8 +8,8 @@
 #include "platform/prompt.h"
 #include "platform/registry.h"
 #include "platform/system.h"
-#include "tray/core/log_file.h"
 #include "tray/app/process_search.h"
+#include "tray/core/log_file.h"
 
 namespace corv {
 
