@@ -1,7 +1,5 @@
 #include "tests/support/tray_process.h"
 
-#include <shellapi.h>
-
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -34,7 +32,42 @@ std::string TempRoot() {
     GetTempPathW(MAX_PATH, buf);
     return Narrow(buf);
 }
+
+// Deletes a tree below the temp folder, by absolute paths only, never following a link
+// (a link is removed as itself) and never deeper than a test makes its folders.
+void RemoveTree(const std::wstring& path, int depth) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        depth < 16) {
+        WIN32_FIND_DATAW found;
+        HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                std::wstring name = found.cFileName;
+                if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name, depth + 1);
+            } while (FindNextFileW(h, &found));
+            FindClose(h);
+        }
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveDirectoryW(path.c_str());
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+}
 }  // namespace
+
+void RemoveTestFolder(const std::string& path) {
+    const std::string temp = TempRoot();
+    // Only a named folder inside the temp folder, given by its full path.
+    bool inside = path.size() > temp.size() &&
+                  _strnicmp(path.c_str(), temp.c_str(), temp.size()) == 0 &&
+                  path.find("..") == std::string::npos && path.find('/') == std::string::npos;
+    if (!inside) return;
+    RemoveTree(Widen(path), 0);
+}
 
 TrayProcess::TrayProcess(const std::string& name) {
     home_ = TempRoot() + "corvtest-" + name + "-" + std::to_string(GetCurrentProcessId());
@@ -52,12 +85,7 @@ TrayProcess::~TrayProcess() {
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
     // Best effort: leave nothing behind in the prefix's temp folder.
-    std::wstring from = Widen(home_) + L'\0';
-    SHFILEOPSTRUCTW op = {};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
+    RemoveTestFolder(home_);
     DeleteFileW(Widen(outputFile_).c_str());
 }
 

@@ -52,6 +52,9 @@ void DeleteKeyTree(HKEY root, const std::string& key);
 void ClearFixtures();
 
 bool FileExists(const std::string& path);
+// Deletes a folder tree inside the temp folder (absolute path; anything else is refused),
+// without following links.
+void RemoveTestFolder(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 
 }  // namespace corv::test

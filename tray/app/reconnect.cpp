@@ -24,8 +24,10 @@ bool IsFixedAddressMode(const CPreferences& prefs) {
     return EqualsNoCase(prefs.GetSyncMode(), "fixed") && !prefs.GetLocalIpAddress().empty();
 }
 
+// Reopened with what waited meanwhile written first, so the lines stay in order.
 void ReopenLogIfClosed() {
-    if (!TheLog().IsOpen()) TheLog().Reopen();
+    CLogFile& log = TheLog();
+    if (!log.IsOpen() && log.Reopen()) log.Flush();
 }
 
 }  // namespace
