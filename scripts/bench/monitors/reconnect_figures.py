@@ -19,37 +19,39 @@ def when(line):
     return datetime.datetime(y, mo, d, h, mi, s, ms * 1000)
 
 
-def first(path, text):
+def lines_of(path):
     with open(path, encoding="utf-8", errors="replace") as f:
-        for line in f:
-            if text in line:
-                return when(line)
-    sys.exit(f"{path}: no line with {text!r}")
+        return f.readlines()
 
 
 def main():
     changed = datetime.datetime.fromisoformat(sys.argv[1])
-    old, new = sys.argv[2], sys.argv[3]
+    logs = {"old": lines_of(sys.argv[2]), "new": lines_of(sys.argv[3])}
+    # Each step is the first matching line after the step before it in the same log; "next"
+    # takes the line that follows the match (the end of a wait that the match begins).
     steps = [
-        ("release monitor's poll notices the loss", first(old, "ReleaseMonitor, IP address changed")),
-        ("address choice (probes and its 1 s wait)", first(old, "GetActiveAddress returned: ")),
-        ("restart counter and new process started", first(old, '/Reconnect" with pid: ')),
-        ("old copy closes", first(old, "~CCorvanApp Exiting at ")),
-        ("new copy's first line", first(new, "ProgramName: ")),
-        ("new copy done waiting for the old one (its 500 ms pause included)",
-         first(new, "Windows Version: ")),
-        ("new copy's start-up to its launcher thread", first(new, "JavaLauncher started thread")),
+        ("release monitor's poll notices the loss", "old", "ReleaseMonitor, IP address changed", False),
+        ("address choice (probes and its 1 s wait)", "old", "GetActiveAddress returned: ", False),
+        ("restart counter and new process started", "old", '/Reconnect" with pid: ', False),
+        ("old copy closes", "old", "~CCorvanApp Exiting at ", False),
+        ("new copy's first line", "new", "ProgramName: ", False),
+        ("new copy waits for the old one (and its 500 ms pause)", "new", "Windows Version: ", True),
+        ("new copy's start-up to its launcher thread", "new", "JavaLauncher started thread", False),
     ]
-    # The wait for the old copy ends where the next line after "Windows Version" is logged.
-    with open(new, encoding="utf-8", errors="replace") as f:
-        lines = f.readlines()
-    for i, line in enumerate(lines):
-        if "Windows Version: " in line and i + 1 < len(lines):
-            steps[5] = (steps[5][0], when(lines[i + 1]))
-            break
+    cursor = {"old": 0, "new": 0}
     print("address change to the new copy's launcher start:")
     last = changed
-    for name, at in steps:
+    for name, log, text, following in steps:
+        lines = logs[log]
+        i = cursor[log]
+        while i < len(lines) and text not in lines[i]:
+            i += 1
+        if i == len(lines):
+            sys.exit(f"{log} log: no line with {text!r}")
+        if following:
+            i += 1
+        cursor[log] = i + 1
+        at = when(lines[i])
         print(f"  {name}: +{(at - last).total_seconds():.2f} s")
         last = at
     print(f"  total: {(last - changed).total_seconds():.2f} s")
