@@ -68,6 +68,17 @@ quit_tray() {
     sleep 3
 }
 
+# The process of this prefix whose command line names the program (Wine may start a program
+# through a helper, so the shell's $! is not always the program itself).
+pid_in_prefix() {
+    for dir in /proc/[0-9]*; do
+        tr '\0' '\n' <"$dir/cmdline" 2>/dev/null | head -1 | grep -qi "$1" || continue
+        tr '\0' '\n' <"$dir/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX" || continue
+        echo "${dir#/proc/}"
+        return
+    done
+}
+
 # user+system ticks of a process
 ticks_of() {
     awk '{ print $14 + $15 }' "/proc/$1/stat"
@@ -78,7 +89,7 @@ ticks_of() {
 prefix_wineserver() {
     local dir
     dir=$(printf 'server-%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-    for pid in $(pgrep -x wineserver); do
+    for pid in $(pgrep -x wineserver64) $(pgrep -x wineserver); do
         case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$dir") echo "$pid"; return ;; esac
     done
 }
@@ -95,11 +106,17 @@ idle() {
         local notepad=$!
         if [ "$scenario" = running ]; then wait_for_address 127.0.0.5; fi
         sleep 5
-        local server t0 n0 s0 t1 n1 s1
+        local server trayPid notepadPid t0 n0 s0 t1 n1 s1
         server=$(prefix_wineserver)
-        t0=$(ticks_of $tray); n0=$(ticks_of $notepad); s0=$(ticks_of "$server")
+        trayPid=$(pid_in_prefix 'corvtray.exe$')
+        notepadPid=$(pid_in_prefix 'notepad.exe$')
+        if [ -z "$trayPid" ] || [ -z "$notepadPid" ] || [ -z "$server" ]; then
+            echo "could not find the processes to measure" >&2
+            return 1
+        fi
+        t0=$(ticks_of "$trayPid"); n0=$(ticks_of "$notepadPid"); s0=$(ticks_of "$server")
         sleep "$span"
-        t1=$(ticks_of $tray); n1=$(ticks_of $notepad); s1=$(ticks_of "$server")
+        t1=$(ticks_of "$trayPid"); n1=$(ticks_of "$notepadPid"); s1=$(ticks_of "$server")
         python3 - "$scenario" "$span" "$hz" "$t0" "$t1" "$n0" "$n1" "$s0" "$s1" <<'PY'
 import sys
 scenario, span, hz = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])
