@@ -2,7 +2,10 @@
 #include "bridge/gui_wrapper.h"
 
 #include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <cstdio>
+#include <thread>
 
 #include "bridge/jni_listener.h"
 
@@ -11,22 +14,72 @@ namespace {
 // Natives run on any Java thread while the host may register the listener.
 std::atomic<CJniListener*> g_listener{nullptr};
 
+// Native calls in progress, counted per listener generation, so that setListener can wait for
+// the calls still inside the listener it replaces while new calls already go to the new one.
+// The generation and both counts share one word: a call takes its generation and counts itself
+// in one step, and only then reads the listener.
+std::atomic<uint32_t> g_calls{0};
+constexpr uint32_t kGenerationBit = 0x80000000u;
+constexpr int kCountBits = 15;
+constexpr uint32_t kCountMask = (1u << kCountBits) - 1;
+
+uint32_t OneCall(uint32_t generation) {
+    return generation ? 1u << kCountBits : 1u;
+}
+
+uint32_t CallsOf(uint32_t state, uint32_t generation) {
+    return (state >> (generation ? kCountBits : 0)) & kCountMask;
+}
+
+// One native call: the listener it may use, counted until the call returns.
+class CallScope {
+  public:
+    CallScope() {
+        uint32_t state = g_calls.load();
+        do {
+            generation_ = state >> 31;
+        } while (!g_calls.compare_exchange_weak(state, state + OneCall(generation_)));
+        listener_ = g_listener.load();
+    }
+    ~CallScope() { g_calls.fetch_sub(OneCall(generation_)); }
+    CallScope(const CallScope&) = delete;
+    CallScope& operator=(const CallScope&) = delete;
+
+    CJniListener* listener() const { return listener_; }
+
+  private:
+    uint32_t generation_ = 0;
+    CJniListener* listener_ = nullptr;
+};
+
+std::atomic_flag g_setting = ATOMIC_FLAG_INIT;  // one setListener at a time
+
+void Pause() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+}
+
 void Trace(const char* method) {
     std::printf("--->Java_corvane_proxyclient_util_GuiWrapper_%s\n", method);
     std::fflush(stdout);
 }
 
-// The UTF-8 bytes of one Java string for the duration of a listener call. A null string (or one
-// the runtime cannot convert) reaches the listener as "" instead of crashing the runtime.
+// The UTF-8 bytes of one Java string for the duration of a listener call. A null string reaches
+// the listener as "". When the runtime cannot convert a string (it is out of memory) it has an
+// exception pending: the call then ends without reaching the listener, and nothing but the
+// releases of what was handed out may call into the runtime before the exception reaches Java.
 class Utf8 {
   public:
     Utf8(JNIEnv* env, jstring s) : env_(env), s_(s) {
-        if (s_) chars_ = env_->GetStringUTFChars(s_, nullptr);
+        if (s_) {
+            chars_ = env_->GetStringUTFChars(s_, nullptr);
+            failed_ = chars_ == nullptr;
+        }
     }
     ~Utf8() { Release(); }
     Utf8(const Utf8&) = delete;
     Utf8& operator=(const Utf8&) = delete;
 
+    bool Failed() const { return failed_; }
     const char* get() const { return chars_ ? chars_ : ""; }
     void Release() {
         if (chars_) env_->ReleaseStringUTFChars(s_, chars_);
@@ -37,6 +90,7 @@ class Utf8 {
     JNIEnv* env_;
     jstring s_;
     const char* chars_ = nullptr;
+    bool failed_ = false;
 };
 
 // Nothing may unwind into the Java runtime's frames.
@@ -51,19 +105,24 @@ void Guarded(F&& f) {
 template <typename F>
 void ForwardText(const char* method, JNIEnv* env, jstring text, F&& call) {
     Trace(method);
-    CJniListener* l = g_listener.load();
+    CallScope scope;
+    CJniListener* l = scope.listener();
     if (!l) return;
     Utf8 t(env, text);
+    if (t.Failed()) return;
     Guarded([&] { call(l, t.get()); });
 }
 
 template <typename F>
 void ForwardPair(const char* method, JNIEnv* env, jstring first, jstring second, F&& call) {
     Trace(method);
-    CJniListener* l = g_listener.load();
+    CallScope scope;
+    CJniListener* l = scope.listener();
     if (!l) return;
     Utf8 a(env, first);
+    if (a.Failed()) return;
     Utf8 b(env, second);
+    if (b.Failed()) return;  // the first is released on the way out
     Guarded([&] { call(l, a.get(), b.get()); });
     a.Release();  // in argument order
     b.Release();
@@ -72,7 +131,8 @@ void ForwardPair(const char* method, JNIEnv* env, jstring first, jstring second,
 template <typename F>
 void ForwardPlain(const char* method, F&& call) {
     Trace(method);
-    CJniListener* l = g_listener.load();
+    CallScope scope;
+    CJniListener* l = scope.listener();
     if (!l) return;
     Guarded([&] { call(l); });
 }
@@ -80,7 +140,12 @@ void ForwardPlain(const char* method, F&& call) {
 }  // namespace
 
 void setListener(CJniListener* listener) {
+    while (g_setting.test_and_set()) Pause();
     g_listener.store(listener);
+    // Calls counted before the switch may still hold the old listener: wait for them.
+    const uint32_t old = g_calls.fetch_xor(kGenerationBit) >> 31;
+    while (CallsOf(g_calls.load(), old) != 0) Pause();
+    g_setting.clear();
 }
 
 extern "C" {

@@ -3,7 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bridge/jni_listener.h"
@@ -15,38 +20,54 @@ using ::testing::ElementsAre;
 // Events seen by the fake runtime and the listener, in order.
 std::vector<std::string> g_events;
 
-// A Java string stand-in: jstring is an opaque pointer to one of these.
+// A Java string stand-in: jstring is an opaque pointer to one of these. A string that is not
+// convertible fails as the runtime does when it is out of memory: null, exception pending.
 struct FakeString {
     std::string utf8;
     bool convertible = true;
 };
 
-const char* JNICALL GetUtf(JNIEnv*, jstring s, jboolean* isCopy) {
-    auto* f = reinterpret_cast<FakeString*>(s);
-    g_events.push_back("get " + f->utf8);
-    if (isCopy) *isCopy = JNI_FALSE;
-    return f->convertible ? f->utf8.c_str() : nullptr;
+// A JNI environment with the calls the bridge may make. Slots left empty crash the test.
+struct FakeEnv : JNIEnv_ {
+    FakeEnv();
+    JNIEnv* get() { return this; }
+    JNINativeInterface_ table{};
+    bool pending = false;  // an exception waits for the Java caller
+};
+
+// While an exception is pending only a few calls are allowed (releases, exception queries).
+void Enter(JNIEnv* env, const std::string& call, bool allowedWithException) {
+    if (static_cast<FakeEnv*>(env)->pending && !allowedWithException)
+        g_events.push_back("FAULT " + call + " with an exception pending");
 }
 
-void JNICALL ReleaseUtf(JNIEnv*, jstring s, const char* chars) {
+const char* JNICALL GetUtf(JNIEnv* env, jstring s, jboolean* isCopy) {
     auto* f = reinterpret_cast<FakeString*>(s);
+    Enter(env, "GetStringUTFChars", false);
+    g_events.push_back("get " + f->utf8);
+    if (isCopy) *isCopy = JNI_FALSE;
+    if (f->convertible) return f->utf8.c_str();
+    static_cast<FakeEnv*>(env)->pending = true;
+    return nullptr;
+}
+
+void JNICALL ReleaseUtf(JNIEnv* env, jstring s, const char* chars) {
+    auto* f = reinterpret_cast<FakeString*>(s);
+    Enter(env, "ReleaseStringUTFChars", true);
     EXPECT_EQ(chars, f->utf8.c_str()) << "released what was not handed out";
     g_events.push_back("release " + f->utf8);
 }
 
-class FakeEnv {
-  public:
-    FakeEnv() {
-        table_.GetStringUTFChars = &GetUtf;
-        table_.ReleaseStringUTFChars = &ReleaseUtf;
-        env_.functions = &table_;
-    }
-    JNIEnv* get() { return &env_; }
+jboolean JNICALL PendingCheck(JNIEnv* env) {
+    return static_cast<FakeEnv*>(env)->pending ? JNI_TRUE : JNI_FALSE;
+}
 
-  private:
-    JNINativeInterface_ table_{};
-    JNIEnv env_{};
-};
+FakeEnv::FakeEnv() {
+    table.GetStringUTFChars = &GetUtf;
+    table.ReleaseStringUTFChars = &ReleaseUtf;
+    table.ExceptionCheck = &PendingCheck;
+    functions = &table;
+}
 
 jstring J(FakeString& s) {
     return reinterpret_cast<jstring>(&s);
@@ -163,17 +184,114 @@ TEST_F(GuiWrapperTest, ANewListenerReplacesTheOldAndNullSwitchesForwardingOff) {
     EXPECT_THAT(g_events, ElementsAre("6 enableMessengerProxy"));
 }
 
-TEST_F(GuiWrapperTest, NullOrUnconvertibleStringsReachTheListenerAsEmptyText) {
+void SetStatusBar(JNIEnv* e, jstring text) {
+    NATIVE(setStatusBarW)(e, nullptr, text);
+}
+void DialogBox(JNIEnv* e, jstring text) {
+    NATIVE(dialogBoxW)(e, nullptr, text);
+}
+void BalloonInfo(JNIEnv* e, jstring title, jstring message) {
+    NATIVE(balloonInfoW)(e, nullptr, title, message);
+}
+void BalloonWarning(JNIEnv* e, jstring title, jstring message) {
+    NATIVE(balloonWarningW)(e, nullptr, title, message);
+}
+
+TEST_F(GuiWrapperTest, AStringThatCannotBeConvertedEndsTheCallWithItsExceptionPending) {
     RecordingListener listener;
     setListener(&listener);
-    FakeString bad{"x"};
+    FakeString bad{"x"}, t{"T"}, m{"M"};
     bad.convertible = false;
-    FakeString m{"M"};
-    NATIVE(setStatusBarW)(env_.get(), nullptr, nullptr);
-    NATIVE(balloonInfoW)(env_.get(), nullptr, J(bad), J(m));
-    // Nothing that was not handed out is released.
-    EXPECT_THAT(g_events,
-                ElementsAre("0 setStatusBar", "get x", "get M", "3 balloonInfo(,M)", "release M"));
+    struct Case {
+        const char* name;
+        std::function<void(JNIEnv*)> call;
+        std::vector<std::string> events;
+        bool pending;
+    };
+    const Case cases[] = {
+        {"text", [&](JNIEnv* e) { SetStatusBar(e, J(bad)); }, {"get x"}, true},
+        {"title", [&](JNIEnv* e) { BalloonInfo(e, J(bad), J(m)); }, {"get x"}, true},
+        {"message",
+         [&](JNIEnv* e) { BalloonWarning(e, J(t), J(bad)); },
+         {"get T", "get x", "release T"},
+         true},
+        // A null string is no failure: it reaches the listener as empty text.
+        {"null", [&](JNIEnv* e) { DialogBox(e, nullptr); }, {"1 dialogBox"}, false},
+    };
+    for (const Case& c : cases) {
+        FakeEnv env;
+        g_events.clear();
+        c.call(env.get());
+        EXPECT_EQ(c.events, g_events) << c.name;
+        EXPECT_EQ(c.pending, env.pending) << c.name << ": the exception is left for Java";
+    }
+}
+
+// Keeps the calling thread inside setStatusBar until released.
+class HoldingListener : public RecordingListener {
+  public:
+    void setStatusBar(const char*) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        inside_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return released_; });
+        inside_ = false;
+    }
+    void WaitInside() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return inside_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+    bool Inside() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return inside_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool inside_ = false;
+    bool released_ = false;
+};
+
+TEST_F(GuiWrapperTest, TakingTheListenerBackWaitsForTheCallsInsideIt) {
+    HoldingListener held;
+    setListener(&held);
+    FakeString s{"Connected to server"};
+    std::thread java([&] { NATIVE(setStatusBarW)(env_.get(), nullptr, J(s)); });
+    held.WaitInside();
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool returned = false;
+    bool callStillInside = false;
+    std::thread host([&] {
+        setListener(nullptr);
+        std::lock_guard<std::mutex> lock(mutex);
+        returned = true;
+        callStillInside = held.Inside();
+        changed.notify_all();
+    });
+    {
+        // The call is held: setListener must not return meanwhile, however long we look.
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait_for(lock, std::chrono::milliseconds(200), [&] { return returned; });
+        EXPECT_FALSE(returned) << "setListener returned while a call was inside the listener";
+    }
+    held.Release();
+    java.join();
+    host.join();
+    EXPECT_TRUE(returned);
+    EXPECT_FALSE(callStillInside);
+
+    // Calls after it are only traced.
+    g_events.clear();
+    NATIVE(setStatusBarW)(env_.get(), nullptr, J(s));
+    EXPECT_TRUE(g_events.empty());
 }
 
 TEST_F(GuiWrapperTest, AThrowingListenerStillReleasesItsStrings) {

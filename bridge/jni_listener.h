@@ -32,5 +32,7 @@ class CJniListener {
 };
 
 // Registers the listener that receives every native call (null switches forwarding off).
-// The library never owns, copies or frees it.
+// The library never owns, copies or frees it. Returns once no native call is inside the
+// listener it replaces, so the host may take its listener back and then destroy what it
+// reaches while Java threads still call; never call it from inside a listener call.
 CORV_BRIDGE_API void setListener(CJniListener* listener);

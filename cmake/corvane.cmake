@@ -3,7 +3,17 @@ include(CTest)
 
 if(WIN32)
     set(CORV_WINDOWS ON)
-    add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501 _WIN32_IE=0x0600)
+    # The oldest Windows each build loads on (the import check holds the programs to it). The
+    # 32-bit build compiles against Windows 2000's headers, which hide what that system lacks.
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+        set(CORV_WINDOWS_FLOOR 2000)
+        set(CORV_WINNT 0x0500)
+    else()
+        set(CORV_WINDOWS_FLOOR 7)
+        set(CORV_WINNT 0x0501)
+    endif()
+    add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=${CORV_WINNT}
+                            WINVER=${CORV_WINNT} _WIN32_IE=0x0600)
     add_compile_options(-Wall -Wextra)
     # One self-contained binary per deliverable: no MinGW runtime DLLs to ship.
     add_link_options(-static -static-libgcc -static-libstdc++)

@@ -41,6 +41,20 @@ reg query "$prefs"
 echo "== sample Java preferences:"
 reg query 'HKCU\Software\JavaSoft\Prefs\corvane' /s
 
+# A stand-in Windows Messenger set up for this user: the settings it would have of its own.
+wm='HKCU\Software\Microsoft\MessengerService'
+reg add "$wm" /v PrimaryService /t REG_SZ /d "Microsoft RTC Instant Messaging" /f >/dev/null
+reg add "$wm" /v MSNState /t REG_BINARY /d 00000000 /f >/dev/null
+reg add "$wm" /v ProxyState /t REG_BINARY /d 00000000 /f >/dev/null
+reg add "$wm" /v SOCKS5Port /t REG_BINARY /d 1f050000 /f >/dev/null
+reg add "$wm" /v SOCKS5Server /t REG_SZ /d localhost /f >/dev/null
+reg add "$wm" /v SOCKS5Username /t REG_SZ /d alice /f >/dev/null
+# Sorted exports compare the values; a value put back moves to the end of the key's listing.
+export_wm() { wine reg export "$wm" "$1" /y >/dev/null 2>&1; iconv -f UTF-16LE -t UTF-8 "$1" | tr -d '\r' | sed '1d;/^$/d' | sort; }
+export_wm "$WINEPREFIX/wm-before.reg" > "$WINEPREFIX/wm-before.txt"
+echo "== a stand-in Windows Messenger, set up for this user before the run:"
+reg query "$wm"
+
 echo "== starting corvtray.exe"
 wine "$home_unix/corvtray.exe" </dev/null >/dev/null 2>&1 &
 tray=$!
@@ -49,6 +63,12 @@ echo "== while it runs: the status it published (HKCU\\...\\Settings)"
 reg query 'HKCU\SOFTWARE\Velmora\Corvane\Settings'
 echo "   (No Windows Java runtime can be installed here, so the status honestly reads"
 echo "    \"Disabled: Java 1.4.2 is not installed\": the client runs on and says what is missing.)"
+echo "== while it runs, Windows Messenger points at the proxy client's SOCKS port (SOCKS5Port is"
+echo "   little-endian: 38 04 = 1080, it was 1f 05 = 1311; the stored user name is gone):"
+reg query "$wm"
+echo "   and the backup it recorded before changing anything (restored at the next start if"
+echo "   this run died):"
+reg query 'HKCU\SOFTWARE\Velmora\Corvane\Settings' /v 'ClientBackup Windows Messenger' | cut -c1-110
 echo "== the Run entry it keeps for logon:"
 reg query 'HKCU\Software\Microsoft\Windows\CurrentVersion\Run' /v VelmoraCorvan
 echo "== the Java preferences tree it synchronised:"
@@ -60,8 +80,18 @@ echo "== asking it to quit, as the installer does (message 33518)"
 wine build/win64/tests/postmsg.exe Corvane 33518 10 </dev/null >/dev/null 2>&1 || echo "   (window not found)"
 for _ in $(seq 1 150); do kill -0 $tray 2>/dev/null || break; sleep 0.1; done
 kill -0 $tray 2>/dev/null && { echo "   corvtray did not end; stopping it"; kill $tray; }
-echo "== after exit, Settings holds no status values any more:"
+echo "== after exit, Settings holds no status values and no backup any more:"
 reg query 'HKCU\SOFTWARE\Velmora\Corvane\Settings' || true
+echo "== and Windows Messenger has exactly its own settings again:"
+reg query "$wm"
+export_wm "$WINEPREFIX/wm-after.reg" > "$WINEPREFIX/wm-after.txt"
+if cmp -s "$WINEPREFIX/wm-before.txt" "$WINEPREFIX/wm-after.txt"; then
+    echo "   (every value is byte for byte what it was before the run)"
+else
+    echo "   differences from before the run:"
+    diff "$WINEPREFIX/wm-before.txt" "$WINEPREFIX/wm-after.txt" | sed 's/^/   /' || true
+    exit 1
+fi
 
 echo "== decoded log: $home_win\\logs\\start0.log"
 if [ -f "$home_unix/logs/start0.log" ]; then

@@ -7,18 +7,18 @@
 namespace corv::inst {
 
 namespace {
-std::mutex g_mutex;
+Mutex g_mutex;
 InstallLogSink g_sink;
 }  // namespace
 
 InstallLogSink SetInstallLogSink(InstallLogSink sink) {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<Mutex> lock(g_mutex);
     std::swap(g_sink, sink);
     return sink;
 }
 
 void InstLogText(const std::string& text) {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<Mutex> lock(g_mutex);
     if (g_sink) g_sink(text);
 }
 
@@ -32,7 +32,7 @@ void InstLog(const char* fmt, ...) {
 
 ScopedLogCapture::ScopedLogCapture() {
     m_previous = SetInstallLogSink([this](const std::string& text) {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<Mutex> lock(m_mutex);
         m_lines.push_back(text);
     });
 }
@@ -42,12 +42,12 @@ ScopedLogCapture::~ScopedLogCapture() {
 }
 
 std::vector<std::string> ScopedLogCapture::Lines() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<Mutex> lock(m_mutex);
     return m_lines;
 }
 
 std::string ScopedLogCapture::Text() {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::lock_guard<Mutex> lock(m_mutex);
     std::string all;
     for (const auto& line : m_lines) all += line;
     return all;

@@ -3,9 +3,10 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/sync.h"
 
 namespace corv::inst {
 
@@ -26,7 +27,7 @@ class ScopedLogCapture {
     bool Contains(const std::string& text);
 
   private:
-    std::mutex m_mutex;
+    Mutex m_mutex;
     std::vector<std::string> m_lines;
     InstallLogSink m_previous;
 };

@@ -1,34 +1,26 @@
 #include <dirent.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 
+#include "errno_map.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/system.h"
 
-extern char** environ;
-
 namespace corv {
 
 unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options, long* error) {
-    // exec, so that the pid returned is the program's own.
-    std::string command = "exec '" + NativePath(program) + "' " + arguments;
-    if (!options.folder.empty()) command = "cd '" + NativePath(options.folder) + "' && " + command;
-    const char* argv[] = {"/bin/sh", "-c", command.c_str(), nullptr};
-    pid_t pid = 0;
-    int rc = posix_spawn(&pid, "/bin/sh", nullptr, nullptr, const_cast<char**>(argv), environ);
-    if (rc != 0) {
-        if (error) *error = kErrFileNotFound;
-        return 0;
-    }
-    return static_cast<unsigned>(pid);
+    ChildProcess child;
+    if (!child.Start(program, arguments, options, error)) return 0;
+    unsigned pid = child.Id();
+    child.Release();
+    return pid;
 }
 
 ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode) {

@@ -2,16 +2,16 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <mutex>
 
+#include "platform/sync.h"
 #include "platform/system.h"
 
 namespace corv {
 
 struct StopSignal::State {
-    std::mutex mutex;
-    std::condition_variable changed;
+    Mutex mutex;
+    ConditionVariable changed;
     bool stopped = false;
 };
 
@@ -19,23 +19,23 @@ StopSignal::StopSignal() : state_(new State) {}
 StopSignal::~StopSignal() = default;
 
 void StopSignal::Stop() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::lock_guard<Mutex> lock(state_->mutex);
     state_->stopped = true;
     state_->changed.notify_all();
 }
 
 void StopSignal::Reset() {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::lock_guard<Mutex> lock(state_->mutex);
     state_->stopped = false;
 }
 
 bool StopSignal::IsStopped() const {
-    std::lock_guard<std::mutex> lock(state_->mutex);
+    std::lock_guard<Mutex> lock(state_->mutex);
     return state_->stopped;
 }
 
 bool StopSignal::WaitFor(unsigned ms) const {
-    std::unique_lock<std::mutex> lock(state_->mutex);
+    std::unique_lock<Mutex> lock(state_->mutex);
     return state_->changed.wait_for(lock, std::chrono::milliseconds(ms),
                                     [this] { return state_->stopped; });
 }

@@ -61,7 +61,7 @@ MemoryRegistry::MemoryRegistry() {
 MemoryRegistry::~MemoryRegistry() = default;
 
 void MemoryRegistry::Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     roots_.clear();
     for (RegRoot r : {RegRoot::LocalMachine, RegRoot::CurrentUser, RegRoot::ClassesRoot,
                       RegRoot::Users, RegRoot::CurrentConfig}) {
@@ -72,22 +72,22 @@ void MemoryRegistry::Clear() {
 }
 
 void MemoryRegistry::DenyAccess(RegRoot root, const std::string& path, unsigned access) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     denied_[DeniedKey(root, SplitPath(path))] |= access;
 }
 
 void MemoryRegistry::ClearDenied() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     denied_.clear();
 }
 
 void MemoryRegistry::Signal(RegRoot root, const std::string& path) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (Node* n = Walk(root, SplitPath(path), false)) Touch(n, true);
 }
 
 bool MemoryRegistry::KeyExists(RegRoot root, const std::string& path) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return Walk(root, SplitPath(path), false) != nullptr;
 }
 
@@ -131,7 +131,7 @@ long MemoryRegistry::CheckAccess(RegRoot root, const std::vector<std::string>& p
 
 long MemoryRegistry::OpenOrCreate(RegRoot root, const std::string& path, unsigned access,
                                   bool create, Handle* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto parts = SplitPath(path);
     if (long rc = CheckAccess(root, parts, access)) return rc;
     if (!Walk(root, parts, create)) return kErrFileNotFound;
@@ -154,7 +154,7 @@ void MemoryRegistry::Close(Handle h) {
 }
 
 long MemoryRegistry::Query(Handle h, const std::string& name, RegValue* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     if (!(key->access & kRegRead)) return kErrAccessDenied;
     Node* node = Find(*key);
@@ -166,7 +166,7 @@ long MemoryRegistry::Query(Handle h, const std::string& name, RegValue* out) {
 }
 
 long MemoryRegistry::Set(Handle h, const RegValue& value) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     if (!(key->access & kRegWrite)) return kErrAccessDenied;
     Node* node = Find(*key);
@@ -182,7 +182,7 @@ long MemoryRegistry::Set(Handle h, const RegValue& value) {
 }
 
 long MemoryRegistry::DeleteValue(Handle h, const std::string& name) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     if (!(key->access & kRegWrite)) return kErrAccessDenied;
     Node* node = Find(*key);
@@ -196,7 +196,7 @@ long MemoryRegistry::DeleteValue(Handle h, const std::string& name) {
 }
 
 long MemoryRegistry::DeleteTree(Handle h, const std::string& subkey) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     Node* node = Find(*key);
     if (!node) return kErrKeyDeleted;
@@ -214,7 +214,7 @@ long MemoryRegistry::DeleteTree(Handle h, const std::string& subkey) {
 }
 
 long MemoryRegistry::EnumSubkey(Handle h, uint32_t index, std::string* name) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     Node* node = Find(*static_cast<OpenKey*>(h));
     if (!node) return kErrKeyDeleted;
     if (index >= node->children.size()) return kErrNoMoreItems;
@@ -225,7 +225,7 @@ long MemoryRegistry::EnumSubkey(Handle h, uint32_t index, std::string* name) {
 }
 
 long MemoryRegistry::EnumValue(Handle h, uint32_t index, RegValue* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     Node* node = Find(*static_cast<OpenKey*>(h));
     if (!node) return kErrKeyDeleted;
     if (index >= node->values.size()) return kErrNoMoreItems;
@@ -246,7 +246,7 @@ uint64_t MemoryRegistry::Changes(const Watch& watch) {
 }
 
 long MemoryRegistry::ArmWatch(Handle h, bool subtree, void** watch) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
     if (!Find(*key)) return kErrKeyDeleted;
     auto* w = static_cast<Watch*>(*watch);
@@ -261,7 +261,7 @@ long MemoryRegistry::ArmWatch(Handle h, bool subtree, void** watch) {
 }
 
 long MemoryRegistry::WaitWatch(void* watch, unsigned timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     auto* w = static_cast<Watch*>(watch);
     bool changed = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                      [&] { return Changes(*w) != w->armedAt; });

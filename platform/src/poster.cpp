@@ -19,7 +19,7 @@ bool PostToMain(unsigned message, uintptr_t wParam, intptr_t lParam) {
 }
 
 bool QueuedPoster::Post(unsigned message, uintptr_t wParam, intptr_t lParam) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     queue_.push_back({message, wParam, lParam});
     history_.push_back(message);
     posted_.notify_all();
@@ -27,12 +27,12 @@ bool QueuedPoster::Post(unsigned message, uintptr_t wParam, intptr_t lParam) {
 }
 
 std::vector<unsigned> QueuedPoster::History() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return history_;
 }
 
 bool QueuedPoster::WaitForPosts(unsigned message, size_t count, unsigned timeoutMs) {
-    std::unique_lock<std::mutex> lock(mutex_);
+    std::unique_lock<Mutex> lock(mutex_);
     return posted_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
         size_t n = 0;
         for (unsigned m : history_) n += m == message;
@@ -45,7 +45,7 @@ size_t QueuedPoster::Pump(const std::function<void(const Message&)>& handler) {
     for (;;) {
         Message m;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            std::lock_guard<Mutex> lock(mutex_);
             if (queue_.empty()) return n;
             m = queue_.front();
             queue_.pop_front();
@@ -56,7 +56,7 @@ size_t QueuedPoster::Pump(const std::function<void(const Message&)>& handler) {
 }
 
 size_t QueuedPoster::Size() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return queue_.size();
 }
 

@@ -23,7 +23,7 @@ ScriptedPrompter::ScriptedPrompter(std::deque<PromptAnswer> answers)
 
 PromptAnswer ScriptedPrompter::Ask(const std::string& text, const std::string&, PromptKind kind,
                                    PromptIcon) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     texts_.push_back(text);
     if (answers_.empty()) return kind == PromptKind::Ok ? PromptAnswer::Ok : PromptAnswer::Yes;
     PromptAnswer a = answers_.front();
@@ -32,7 +32,7 @@ PromptAnswer ScriptedPrompter::Ask(const std::string& text, const std::string&, 
 }
 
 std::vector<std::string> ScriptedPrompter::Texts() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return texts_;
 }
 

@@ -28,85 +28,85 @@ bool ScriptedNetwork::RouteKey::operator<(const RouteKey& o) const {
 ScriptedNetwork::ScriptedNetwork() = default;
 
 void ScriptedNetwork::SetStartup(long result, int offered) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     startupResult_ = result;
     startupOffered_ = offered;
 }
 
 void ScriptedNetwork::SetCleanupResult(long result) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     cleanupResult_ = result;
 }
 
 void ScriptedNetwork::SetHostName(const std::string& name, long error) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     hostName_ = name;
     hostNameError_ = error;
 }
 
 void ScriptedNetwork::AddHost(const std::string& name, const std::vector<std::string>& addresses) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     hosts_[ToLower(name)] = addresses;
 }
 
 void ScriptedNetwork::FailLookup(const std::string& name, long error) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     lookupErrors_[ToLower(name)] = error;
 }
 
 void ScriptedNetwork::FailSocket(SocketKind kind, long error) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     socketError_[Index(kind)] = error;
 }
 
 void ScriptedNetwork::Route(SocketKind kind, const std::string& address, int port,
                             const std::string& local) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     routes_[RouteKey{kind, address, port}] = local;
 }
 
 void ScriptedNetwork::SetConnectError(SocketKind kind, long error) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     connectError_[Index(kind)] = error;
 }
 
 void ScriptedNetwork::FailLocalName(const std::string& address, long error) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     localNameErrors_[address] = error;
 }
 
 std::vector<std::string> ScriptedNetwork::Attempts() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return attempts_;
 }
 
 void ScriptedNetwork::ClearAttempts() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     attempts_.clear();
 }
 
 int ScriptedNetwork::OpenSockets() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return static_cast<int>(sockets_.size());
 }
 
 int ScriptedNetwork::StartupCalls() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return startupCalls_;
 }
 
 int ScriptedNetwork::CleanupCalls() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return cleanupCalls_;
 }
 
 int ScriptedNetwork::LastRequestedVersion() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return requested_;
 }
 
 long ScriptedNetwork::Startup(int requested, int* offered) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     ++startupCalls_;
     requested_ = requested;
     if (startupResult_ != 0) return startupResult_;
@@ -115,20 +115,20 @@ long ScriptedNetwork::Startup(int requested, int* offered) {
 }
 
 long ScriptedNetwork::Cleanup() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     ++cleanupCalls_;
     return cleanupResult_;
 }
 
 long ScriptedNetwork::HostName(std::string* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (hostNameError_ != 0) return hostNameError_;
     *out = hostName_;
     return 0;
 }
 
 long ScriptedNetwork::LookupHost(const std::string& name, std::vector<std::string>* addresses) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     std::string key = ToLower(name);
     auto err = lookupErrors_.find(key);
     if (err != lookupErrors_.end()) return err->second;
@@ -145,7 +145,7 @@ long ScriptedNetwork::LookupHost(const std::string& name, std::vector<std::strin
 }
 
 long ScriptedNetwork::OpenSocket(SocketKind kind, Socket* out) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     if (socketError_[Index(kind)] != 0) return socketError_[Index(kind)];
     Socket s = nextSocket_++;
     sockets_[s] = SocketState{kind, std::string(), std::string()};
@@ -154,7 +154,7 @@ long ScriptedNetwork::OpenSocket(SocketKind kind, Socket* out) {
 }
 
 long ScriptedNetwork::Connect(Socket s, const std::string& address, int port) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto it = sockets_.find(s);
     if (it == sockets_.end()) return 10038;  // WSAENOTSOCK
     SocketKind kind = it->second.kind;
@@ -169,7 +169,7 @@ long ScriptedNetwork::Connect(Socket s, const std::string& address, int port) {
 }
 
 long ScriptedNetwork::LocalAddress(Socket s, std::string* dotted) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     auto it = sockets_.find(s);
     if (it == sockets_.end()) return 10038;
     auto err = localNameErrors_.find(it->second.peer);
@@ -179,7 +179,7 @@ long ScriptedNetwork::LocalAddress(Socket s, std::string* dotted) {
 }
 
 void ScriptedNetwork::CloseSocket(Socket s) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     sockets_.erase(s);
 }
 

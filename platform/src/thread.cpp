@@ -2,21 +2,17 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <thread>
 
-#ifdef _WIN32
-#include <pthread.h>
-#include <windows.h>
-#endif
+#include "native_thread.h"
+#include "platform/sync.h"
 
 namespace corv {
 
 struct WorkerThread::Impl {
-    std::thread thread;
+    detail::NativeThread thread;
     std::atomic<unsigned> exitCode{kStillActive};
-    std::mutex mutex;
-    std::condition_variable ended;
+    Mutex mutex;
+    ConditionVariable ended;
     bool running = false;
 };
 
@@ -24,11 +20,11 @@ WorkerThread::WorkerThread() : impl_(new Impl) {}
 
 WorkerThread::~WorkerThread() {
     // A thread still running at destruction is left to end with the process.
-    if (impl_->thread.joinable()) {
+    if (impl_->thread.Joinable()) {
         if (IsRunning())
-            impl_->thread.detach();
+            impl_->thread.Detach();
         else
-            impl_->thread.join();
+            impl_->thread.Join();
     }
 }
 
@@ -36,7 +32,7 @@ void WorkerThread::Body(WorkerThread* self) {
     self->OnThreadStart();
     unsigned code = self->Run();
     self->OnThreadEnd();
-    std::lock_guard<std::mutex> lock(self->impl_->mutex);
+    std::lock_guard<Mutex> lock(self->impl_->mutex);
     self->impl_->exitCode = code;
     self->impl_->running = false;
     self->impl_->ended.notify_all();
@@ -44,16 +40,15 @@ void WorkerThread::Body(WorkerThread* self) {
 
 bool WorkerThread::Start() {
     if (IsRunning()) return false;
-    if (impl_->thread.joinable()) impl_->thread.join();
+    if (impl_->thread.Joinable()) impl_->thread.Join();
     {
-        std::lock_guard<std::mutex> lock(impl_->mutex);
+        std::lock_guard<Mutex> lock(impl_->mutex);
         impl_->running = true;
         impl_->exitCode = kStillActive;
     }
-    try {
-        impl_->thread = std::thread(&WorkerThread::Body, this);
-    } catch (...) {
-        std::lock_guard<std::mutex> lock(impl_->mutex);
+    auto entry = [](void* self) { Body(static_cast<WorkerThread*>(self)); };
+    if (!impl_->thread.Start(entry, this)) {
+        std::lock_guard<Mutex> lock(impl_->mutex);
         impl_->running = false;
         return false;
     }
@@ -61,7 +56,7 @@ bool WorkerThread::Start() {
 }
 
 bool WorkerThread::IsRunning() const {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    std::lock_guard<Mutex> lock(impl_->mutex);
     return impl_->running;
 }
 
@@ -71,27 +66,22 @@ unsigned WorkerThread::ExitCode() const {
 
 bool WorkerThread::Join(unsigned timeoutMs) {
     {
-        std::unique_lock<std::mutex> lock(impl_->mutex);
+        std::unique_lock<Mutex> lock(impl_->mutex);
         if (!impl_->ended.wait_for(lock, std::chrono::milliseconds(timeoutMs),
                                    [&] { return !impl_->running; }))
             return false;
     }
-    if (impl_->thread.joinable()) impl_->thread.join();
+    if (impl_->thread.Joinable()) impl_->thread.Join();
     return true;
 }
 
 void WorkerThread::Terminate() {
-    if (!IsRunning() || !impl_->thread.joinable()) return;
-#ifdef _WIN32
-    TerminateThread(pthread_gethandle(impl_->thread.native_handle()), 1);
-    impl_->thread.detach();
-    std::lock_guard<std::mutex> lock(impl_->mutex);
+    if (!IsRunning() || !impl_->thread.Joinable()) return;
+    if (!impl_->thread.Terminate()) return;
+    std::lock_guard<Mutex> lock(impl_->mutex);
     impl_->running = false;
     impl_->exitCode = 1;
     impl_->ended.notify_all();
-#else
-    impl_->thread.detach();
-#endif
 }
 
 }  // namespace corv

@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <iostream>
 
 #include "platform/console.h"
 
@@ -22,7 +21,6 @@ bool OpenConsole() {
     if (f) std::setvbuf(stdin, nullptr, _IONBF, 0);
     f = std::freopen("CONOUT$", "w", stderr);
     if (f) std::setvbuf(stderr, nullptr, _IONBF, 0);
-    std::ios::sync_with_stdio();
     return true;
 }
 

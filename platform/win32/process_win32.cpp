@@ -1,6 +1,5 @@
 #include <windows.h>
 // After windows.h:
-#include <psapi.h>
 #include <tlhelp32.h>
 
 #include <vector>
@@ -12,27 +11,9 @@ namespace corv {
 
 unsigned StartProcess(const std::string& program, const std::string& arguments,
                       const StartOptions& options, long* error) {
-    std::wstring cmd = L"\"" + Widen(program) + L"\"";
-    if (!arguments.empty()) cmd += L" " + Widen(arguments);
-    std::vector<wchar_t> line(cmd.begin(), cmd.end());
-    line.push_back(L'\0');
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    if (options.hidden) {
-        si.dwFlags = STARTF_USESHOWWINDOW;
-        si.wShowWindow = SW_HIDE;
-    }
-    PROCESS_INFORMATION pi = {};
-    std::wstring folder = Widen(options.folder);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
-                        options.hidden ? CREATE_NO_WINDOW : 0, nullptr,
-                        folder.empty() ? nullptr : folder.c_str(), &si, &pi)) {
-        if (error) *error = static_cast<long>(GetLastError());
-        return 0;
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return pi.dwProcessId;
+    ChildProcess child;
+    if (!child.Start(program, arguments, options, error)) return 0;
+    return child.Id();  // the handle closes with the child object
 }
 
 ProcessWait WaitForProcess(unsigned pid, unsigned timeoutMs, unsigned* exitCode) {
@@ -91,11 +72,49 @@ bool ListWithToolHelp(const std::function<void(const ProcessEntry&)>& visit) {
     return true;
 }
 
+// PSAPI is loaded only when asked for (NT 3.51 and 4, where ToolHelp is missing): a system
+// without psapi.dll must still start the program. Taken from the system folder only.
+struct Psapi {
+    using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
+    using EnumModulesFn = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, DWORD*);
+    using BaseNameFn = DWORD(WINAPI*)(HANDLE, HMODULE, wchar_t*, DWORD);
+    EnumProcessesFn enumProcesses = nullptr;
+    EnumModulesFn enumModules = nullptr;
+    BaseNameFn baseName = nullptr;
+};
+
+bool LoadPsapi(Psapi* out) {
+    static const Psapi psapi = [] {
+        Psapi p;
+        wchar_t folder[MAX_PATH];
+        UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH) return p;
+        HMODULE lib = LoadLibraryW((std::wstring(folder, n) + L"\\psapi.dll").c_str());
+        if (!lib) return p;  // kept loaded for the life of the process once found
+        auto find = [lib](const char* name) {
+            return reinterpret_cast<void*>(GetProcAddress(lib, name));
+        };
+        p.enumProcesses = reinterpret_cast<Psapi::EnumProcessesFn>(find("EnumProcesses"));
+        p.enumModules = reinterpret_cast<Psapi::EnumModulesFn>(find("EnumProcessModules"));
+        p.baseName = reinterpret_cast<Psapi::BaseNameFn>(find("GetModuleBaseNameW"));
+        return p;
+    }();
+    *out = psapi;
+    return psapi.enumProcesses && psapi.enumModules && psapi.baseName;
+}
+
 bool ListWithPsapi(const std::function<void(const ProcessEntry&)>& visit) {
-    std::vector<DWORD> pids(4096);
+    Psapi psapi;
+    if (!LoadPsapi(&psapi)) return false;
+    // A full buffer may have cut the list short: grow it until the list fits.
+    std::vector<DWORD> pids(1024);
     DWORD bytes = 0;
-    if (!EnumProcesses(pids.data(), static_cast<DWORD>(pids.size() * sizeof(DWORD)), &bytes))
-        return false;
+    for (;;) {
+        DWORD size = static_cast<DWORD>(pids.size() * sizeof(DWORD));
+        if (!psapi.enumProcesses(pids.data(), size, &bytes)) return false;
+        if (bytes < size || pids.size() >= (1u << 20)) break;
+        pids.resize(pids.size() * 2);
+    }
     for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
         ProcessEntry entry{pids[i], "unknown"};
         HANDLE h = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pids[i]);
@@ -103,8 +122,8 @@ bool ListWithPsapi(const std::function<void(const ProcessEntry&)>& visit) {
             HMODULE mod = nullptr;
             DWORD needed = 0;
             wchar_t name[MAX_PATH];
-            if (EnumProcessModules(h, &mod, sizeof(mod), &needed) &&
-                GetModuleBaseNameW(h, mod, name, MAX_PATH))
+            if (psapi.enumModules(h, &mod, sizeof(mod), &needed) &&
+                psapi.baseName(h, mod, name, MAX_PATH))
                 entry.imageName = Narrow(name);
             CloseHandle(h);
         }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/sync.h"
 #include "platform/system.h"
 #include "platform/text.h"
 
@@ -121,9 +122,13 @@ void SleepMs(unsigned ms) {
     Sleep(ms);
 }
 uint64_t TickCountMs() {
-    // 32-bit tick count widened across its wrap (GetTickCount64 needs Vista).
+    // 32-bit tick count widened across its wrap (GetTickCount64 needs Vista). Reading the tick
+    // under the lock keeps a thread that read it before the wrap from undoing another's wrap.
+    // The lock is never destroyed: waits in static destructors still count time.
+    static Mutex& mutex = *new Mutex;
     static uint64_t high = 0;
     static DWORD last = 0;
+    std::lock_guard<Mutex> lock(mutex);
     DWORD now = GetTickCount();
     if (now < last) high += 1ull << 32;
     last = now;

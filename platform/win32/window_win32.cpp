@@ -9,6 +9,10 @@ Window::~Window() {
     }
 }
 
+void Window::Destroy() {
+    if (hwnd_ && IsWindow(hwnd_)) DestroyWindow(hwnd_);
+}
+
 bool Window::Create(const std::wstring& className, const std::wstring& title, DWORD style, int x,
                     int y, int width, int height, HMENU menu, HICON icon) {
     HINSTANCE instance = GetModuleHandleW(nullptr);

@@ -13,20 +13,6 @@ const char* const kSettings = "SOFTWARE\\Velmora\\Corvane\\Settings";
 const char* const kRun = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char* const kLogger = "Software\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Logger";
 
-std::string ReadString(HKEY root, const std::string& key, const std::string& name) {
-    HKEY k;
-    if (RegOpenKeyExW(root, Widen(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
-        return "<absent>";
-    wchar_t buf[1024];
-    DWORD size = sizeof(buf), type = 0;
-    LONG rc = RegQueryValueExW(k, Widen(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf),
-                               &size);
-    RegCloseKey(k);
-    if (rc != ERROR_SUCCESS) return "<absent>";
-    if (type == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(buf));
-    return Narrow(std::wstring(buf, size / sizeof(wchar_t)).c_str());
-}
-
 class BringUpTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -50,7 +36,7 @@ class BringUpTest : public ::testing::Test {
     // Waits until the published status is the text (the main loop publishes it).
     bool WaitForStatus(const std::string& text) {
         for (int i = 0; i < 200; ++i, Sleep(50))
-            if (ReadString(HKEY_CURRENT_USER, kSettings, "Status") == text) return true;
+            if (ReadValue(HKEY_CURRENT_USER, kSettings, "Status") == text) return true;
         return false;
     }
 };
@@ -60,17 +46,25 @@ TEST_F(BringUpTest, AFixedAddressThatIsNotLocalDisablesTheClientAndExitRemovesTh
     Account(tray);
     SetString(HKEY_CURRENT_USER, kPrefs, "SyncMode", "fixed");
     SetString(HKEY_CURRENT_USER, kPrefs, "LocalIpAddress", "127.0.0.9");
+    // Left by a run that ended without its exit.
+    SetString(HKEY_CURRENT_USER, kSettings, "ActiveIpAddress", "127.0.0.3");
+    SetDword(HKEY_CURRENT_USER, kSettings, "ActiveSipPort", 5070);
     ASSERT_TRUE(tray.Start());
     HWND w = tray.WaitForWindow("Corvane");
     ASSERT_NE(nullptr, w);
     EXPECT_TRUE(WaitForStatus("Disabled: Address 127.0.0.9 is not in local host table"))
-        << ReadString(HKEY_CURRENT_USER, kSettings, "Status");
+        << ReadValue(HKEY_CURRENT_USER, kSettings, "Status");
     // The error search is case-sensitive: "Disabled: Address ..." classifies as unknown.
-    EXPECT_EQ("Unknown", ReadString(HKEY_CURRENT_USER, kSettings, "StatusCode"));
+    EXPECT_EQ("Unknown", ReadValue(HKEY_CURRENT_USER, kSettings, "StatusCode"));
+    EXPECT_EQ("<absent>", ReadValue(HKEY_CURRENT_USER, kSettings, "ActiveIpAddress"));
+    EXPECT_EQ("<absent>", ReadValue(HKEY_CURRENT_USER, kSettings, "ActiveSipPort"));
+
+    // What the Java client's start publishes (no Java runtime runs here).
+    SetString(HKEY_CURRENT_USER, kSettings, "ActiveIpAddress", "127.0.0.9");
+    SetDword(HKEY_CURRENT_USER, kSettings, "ActiveSocksPort", 1080);
     EXPECT_EQ(0, tray.CloseAndWait(w));
-    EXPECT_EQ("<absent>", ReadString(HKEY_CURRENT_USER, kSettings, "Status"));
-    EXPECT_EQ("<absent>", ReadString(HKEY_CURRENT_USER, kSettings, "StatusCode"));
-    EXPECT_EQ("<absent>", ReadString(HKEY_CURRENT_USER, kSettings, "ActiveIpAddress"));
+    for (const char* name : {"Status", "StatusCode", "ActiveIpAddress", "ActiveSocksPort"})
+        EXPECT_EQ("<absent>", ReadValue(HKEY_CURRENT_USER, kSettings, name)) << name;
 }
 
 TEST_F(BringUpTest, ConflictingProxyModesAreRepairedAndSaved) {
@@ -82,9 +76,9 @@ TEST_F(BringUpTest, ConflictingProxyModesAreRepairedAndSaved) {
     ASSERT_TRUE(tray.Start());
     HWND w = tray.WaitForWindow("Corvane");
     ASSERT_NE(nullptr, w);
-    EXPECT_EQ("1", ReadString(HKEY_CURRENT_USER, kPrefs, "AutoDetection"));
-    EXPECT_EQ("0", ReadString(HKEY_CURRENT_USER, kPrefs, "UseProxy"));
-    EXPECT_EQ("0", ReadString(HKEY_CURRENT_USER, kPrefs, "NoProxy"));
+    EXPECT_EQ("1", ReadValue(HKEY_CURRENT_USER, kPrefs, "AutoDetection"));
+    EXPECT_EQ("0", ReadValue(HKEY_CURRENT_USER, kPrefs, "UseProxy"));
+    EXPECT_EQ("0", ReadValue(HKEY_CURRENT_USER, kPrefs, "NoProxy"));
     EXPECT_EQ(0, tray.CloseAndWait(w));
 }
 
@@ -95,8 +89,8 @@ TEST_F(BringUpTest, TheRunEntryIsWrittenOnceAndDuplicatesAreRepaired) {
     HWND w = tray.WaitForWindow("Corvane");
     ASSERT_NE(nullptr, w);
     std::string entry = "\"" + tray.Home() + "\\corvtray.exe\" /hide";
-    EXPECT_EQ(entry, ReadString(HKEY_CURRENT_USER, kRun, "VelmoraCorvan"));
-    EXPECT_EQ("<absent>", ReadString(HKEY_LOCAL_MACHINE, kRun, "VelmoraCorvan"));
+    EXPECT_EQ(entry, ReadValue(HKEY_CURRENT_USER, kRun, "VelmoraCorvan"));
+    EXPECT_EQ("<absent>", ReadValue(HKEY_LOCAL_MACHINE, kRun, "VelmoraCorvan"));
     EXPECT_EQ(0, tray.CloseAndWait(w));
 
     // Both roots start the client: the per-user entry goes, the all-users one stays.
@@ -104,8 +98,8 @@ TEST_F(BringUpTest, TheRunEntryIsWrittenOnceAndDuplicatesAreRepaired) {
     ASSERT_TRUE(tray.Start());
     w = tray.WaitForWindow("Corvane");
     ASSERT_NE(nullptr, w);
-    EXPECT_EQ("<absent>", ReadString(HKEY_CURRENT_USER, kRun, "VelmoraCorvan"));
-    EXPECT_EQ(entry, ReadString(HKEY_LOCAL_MACHINE, kRun, "VelmoraCorvan"));
+    EXPECT_EQ("<absent>", ReadValue(HKEY_CURRENT_USER, kRun, "VelmoraCorvan"));
+    EXPECT_EQ(entry, ReadValue(HKEY_LOCAL_MACHINE, kRun, "VelmoraCorvan"));
     EXPECT_EQ(0, tray.CloseAndWait(w));
     std::string log = tray.ReadLog();
     EXPECT_NE(std::string::npos,
@@ -131,6 +125,31 @@ TEST_F(BringUpTest, ASecondVerificationRequestIsOnlyLogged) {
     EXPECT_NE(std::string::npos,
               log.find("\n*\n* Duplicate call to Verify installation (ignored) \n*\n\n"));
     EXPECT_NE(std::string::npos, log.find("[script] echo BEGIN >> logs\\start.log"));
+}
+
+TEST_F(BringUpTest, TheScriptRunnersLinesReachTheLog) {
+    TrayProcess tray("script");
+    Account(tray);
+    ASSERT_TRUE(tray.Start());
+    HWND w = tray.WaitForWindow("Corvane");
+    ASSERT_NE(nullptr, w);
+    // The script deletes itself at its end; its output goes when the finished message is handled.
+    for (int i = 0; i < 400 && (FileExists(tray.Home() + "\\verify.bat") ||
+                                FileExists(tray.Home() + "\\logs\\start.log"));
+         ++i)
+        Sleep(50);
+    EXPECT_EQ(0, tray.CloseAndWait(w));
+    std::string log = tray.ReadLog();
+    size_t at = 0;
+    // Each message's line comes first, then the lines the runner queued before posting it.
+    for (const char* line : {"CMainFrame Received OnScriptLog\n", "ScriptRunner started thread: 0x",
+                             "\n*\n* Started process, pid: ", "\\verify.bat  # startin: ",
+                             "CMainFrame Received OnScriptFinished\n",
+                             "\n*\n* Finished pid: ", "[script] echo BEGIN >> logs\\start.log"}) {
+        size_t found = log.find(line, at);
+        ASSERT_NE(std::string::npos, found) << line << " in order in\n" << log;
+        at = found;
+    }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@ namespace {
 
 const char* const kPrefs = "SOFTWARE\\Velmora\\Corvane\\Preferences";
 const char* const kLogger = "Software\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Logger";
+const char* const kSettings = "SOFTWARE\\Velmora\\Corvane\\Settings";
 
 class StartupTest : public ::testing::Test {
   protected:
@@ -25,6 +26,9 @@ class StartupTest : public ::testing::Test {
         visible_ = IsWindowVisible(w) != FALSE;
         EXPECT_EQ(0, tray.CloseAndWait(w));
         return tray.ReadLog();
+    }
+    static std::string Read(const char* key, const char* name) {
+        return ReadValue(HKEY_CURRENT_USER, key, name);
     }
     static bool Has(const std::string& log, const std::string& line) {
         return log.find(line) != std::string::npos;
@@ -86,7 +90,7 @@ TEST_F(StartupTest, HiddenStartWithClientIdNamesTheWindowAndTheLogFolder) {
     EXPECT_EQ(0, tray.CloseAndWait(w));
     std::string log = tray.ReadLog("logs-ABC\\start0.log");
     EXPECT_TRUE(Has(log, "Parameters: /hide /id:ABC")) << log;
-    EXPECT_FALSE(FileExists(tray.Home() + "\\logs"));
+    EXPECT_FALSE(FileExists(tray.Home() + "\\logs\\start0.log"));
 }
 
 TEST_F(StartupTest, HideAllFromTheMachineHidesUnlessTheUserSaysOtherwise) {
@@ -136,10 +140,24 @@ TEST_F(StartupTest, ASecondInstanceIsRefusedUnlessItSynchronisesNothingWithDynam
     ASSERT_TRUE(first.Start());
     HWND w = first.WaitForWindow("Corvane");
     ASSERT_NE(nullptr, w);
+    // What the running client publishes once Java runs (no Java runtime runs here).
+    SetString(HKEY_CURRENT_USER, kSettings, "ActiveIpAddress", "127.0.0.7");
+    SetDword(HKEY_CURRENT_USER, kSettings, "ActiveSipPort", 5070);
+    SetDword(HKEY_CURRENT_USER, kSettings, "ActiveSocksPort", 1090);
+    SetString(HKEY_CURRENT_USER, kSettings, "Status", "Connected to server");
+    SetString(HKEY_CURRENT_USER, kSettings, "StatusCode", "Connected");
 
     ASSERT_TRUE(second.Start());
     EXPECT_EQ("Corvane is already running!", second.AnswerMessageBox());
     EXPECT_EQ(0, second.WaitForExit(15000));
+    // The refused start changed nothing of the running one: values, window place, log files.
+    EXPECT_EQ("127.0.0.7", Read(kSettings, "ActiveIpAddress"));
+    EXPECT_EQ("5070", Read(kSettings, "ActiveSipPort"));
+    EXPECT_EQ("1090", Read(kSettings, "ActiveSocksPort"));
+    EXPECT_EQ("Connected to server", Read(kSettings, "Status"));
+    EXPECT_EQ("Connected", Read(kSettings, "StatusCode"));
+    EXPECT_EQ("<absent>", Read(kSettings, "XPos"));
+    EXPECT_FALSE(FileExists(first.Home() + "\\logs\\start1.log"));
 
     SetString(HKEY_CURRENT_USER, kPrefs, "DoNotSync", "1");
     ASSERT_TRUE(second.Start());

@@ -26,47 +26,65 @@ std::string DecodeLog(const std::string& bytes) {
     return out;
 }
 
-namespace {
 std::string TempRoot() {
-    wchar_t buf[MAX_PATH];
-    GetTempPathW(MAX_PATH, buf);
-    return Narrow(buf);
+    wchar_t buf[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+    return n && n <= MAX_PATH ? Narrow(std::wstring(buf, n)) : std::string();
 }
 
-// Deletes a tree below the temp folder, by absolute paths only, never following a link
-// (a link is removed as itself) and never deeper than a test makes its folders.
-void RemoveTree(const std::wstring& path, int depth) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-        depth < 16) {
-        WIN32_FIND_DATAW found;
-        HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &found);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                std::wstring name = found.cFileName;
-                if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name, depth + 1);
-            } while (FindNextFileW(h, &found));
-            FindClose(h);
-        }
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveDirectoryW(path.c_str());
-    } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
-    }
+namespace {
+
+const int kMaxTreeDepth = 32;
+
+std::wstring Extended(const std::wstring& full) {
+    return L"\\\\?\\" + full;
 }
+
+// Removes the contents of a folder and the folder. A link is removed as itself, never followed.
+bool RemoveTree(const std::wstring& full, int depth) {
+    if (depth > kMaxTreeDepth) return false;
+    bool ok = true;
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(Extended(full + L"\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            std::wstring child = full + L"\\" + name;
+            const DWORD a = found.dwFileAttributes;
+            if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                ok = RemoveTree(child, depth + 1) && ok;
+                continue;
+            }
+            if (a & FILE_ATTRIBUTE_READONLY)
+                SetFileAttributesW(Extended(child).c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+            BOOL removed = (a & FILE_ATTRIBUTE_DIRECTORY)
+                               ? RemoveDirectoryW(Extended(child).c_str())
+                               : DeleteFileW(Extended(child).c_str());
+            ok = removed && ok;
+        } while (FindNextFileW(h, &found));
+        FindClose(h);
+    }
+    return RemoveDirectoryW(Extended(full).c_str()) && ok;
+}
+
 }  // namespace
 
-void RemoveTestFolder(const std::string& path) {
+bool RemoveTestTree(const std::string& path) {
+    // Only an absolute path strictly inside the temp folder, with nothing that could lead out.
     const std::string temp = TempRoot();
-    // Only a named folder inside the temp folder, given by its full path.
-    bool inside = path.size() > temp.size() &&
-                  _strnicmp(path.c_str(), temp.c_str(), temp.size()) == 0 &&
-                  path.find("..") == std::string::npos && path.find('/') == std::string::npos;
-    if (!inside) return;
-    RemoveTree(Widen(path), 0);
+    if (temp.size() < 4 || path.size() <= temp.size() + 1) return false;
+    if (path.compare(0, temp.size(), temp) != 0 || path[1] != ':') return false;
+    const std::string rest = path.substr(temp.size());
+    if (rest.find("..") != std::string::npos || rest.find('/') != std::string::npos ||
+        rest.find(':') != std::string::npos || rest[0] == '\\')
+        return false;
+    std::wstring full = Widen(path);
+    while (!full.empty() && full.back() == L'\\') full.pop_back();
+    const DWORD a = GetFileAttributesW(Extended(full).c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return true;  // nothing to remove
+    if (!(a & FILE_ATTRIBUTE_DIRECTORY) || (a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    return RemoveTree(full, 0);
 }
 
 TrayProcess::TrayProcess(const std::string& name) {
@@ -84,8 +102,9 @@ TrayProcess::~TrayProcess() {
     if (Running()) Kill();
     if (process_.hProcess) CloseHandle(process_.hProcess);
     if (process_.hThread) CloseHandle(process_.hThread);
-    // Best effort: leave nothing behind in the prefix's temp folder.
-    RemoveTestFolder(home_);
+    // Leave nothing behind in the prefix's temp folder. Never the shell's recursive delete:
+    // under Wine it strays out of trees deeper than the path limit.
+    RemoveTestTree(home_);
     DeleteFileW(Widen(outputFile_).c_str());
 }
 
@@ -146,7 +165,7 @@ bool TrayProcess::Running() {
     return process_.hProcess && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
 }
 
-std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
+std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs, int button) {
     struct Search {
         DWORD pid;
         HWND found;
@@ -167,7 +186,7 @@ std::string TrayProcess::AnswerMessageBox(unsigned timeoutMs) {
             wchar_t text[512] = L"";
             // The box exists a moment before its text does.
             if (GetDlgItemTextW(search.found, 0xFFFF, text, 512) > 0) {
-                PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+                PostMessageW(search.found, WM_COMMAND, button, 0);
                 return Narrow(text);
             }
             search.found = nullptr;
@@ -224,6 +243,20 @@ void ClearFixtures() {
     DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmora");
     DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmora");
     DeleteKeyTree(HKEY_CURRENT_USER, "Software\\JavaSoft\\Prefs\\corvane");
+}
+
+std::string ReadValue(HKEY root, const std::string& key, const std::string& name) {
+    HKEY k;
+    if (RegOpenKeyExW(root, Widen(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return "<absent>";
+    wchar_t buf[1024];
+    DWORD size = sizeof(buf), type = 0;
+    LONG rc = RegQueryValueExW(k, Widen(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf),
+                               &size);
+    RegCloseKey(k);
+    if (rc != ERROR_SUCCESS) return "<absent>";
+    if (type == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(buf));
+    return Narrow(std::wstring(buf, size / sizeof(wchar_t)).c_str());
 }
 
 bool FileExists(const std::string& path) {

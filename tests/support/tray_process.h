@@ -12,6 +12,13 @@ namespace corv::test {
 // The Windows path of a file built on the Linux side ("/a/b" -> "Z:\a\b").
 std::string WindowsPathOf(const std::string& unixPath);
 
+// The temp folder, with its trailing backslash.
+std::string TempRoot();
+// Deletes a test folder tree: only an absolute path strictly inside the temp folder, no "..",
+// links removed as themselves and never followed, at most 32 levels deep. False when it refused
+// or could not remove everything.
+bool RemoveTestTree(const std::string& path);
+
 // Decodes the scrambled log form (the plain form passes unchanged); CR LF becomes LF.
 std::string DecodeLog(const std::string& bytes);
 
@@ -31,8 +38,9 @@ class TrayProcess {
     int WaitForExit(unsigned timeoutMs);
     bool Running();
     void Kill();
-    // Waits for a message box of this process; answers it with OK and returns its text.
-    std::string AnswerMessageBox(unsigned timeoutMs = 15000);
+    // Waits for a message box of this process; answers it with the button (OK, or IDYES ...)
+    // and returns its text.
+    std::string AnswerMessageBox(unsigned timeoutMs = 15000, int button = IDOK);
     // The decoded text of a log file under Home ("logs\\start0.log" ...), empty if missing.
     std::string ReadLog(const std::string& relative = "logs\\start0.log") const;
     // Everything the program printed to standard output.
@@ -48,6 +56,8 @@ class TrayProcess {
 void SetString(HKEY root, const std::string& key, const std::string& name,
                const std::string& value);
 void SetDword(HKEY root, const std::string& key, const std::string& name, DWORD value);
+// A REG_SZ or REG_DWORD value as text; "<absent>" when there is none.
+std::string ReadValue(HKEY root, const std::string& key, const std::string& name);
 void DeleteKeyTree(HKEY root, const std::string& key);
 void ClearFixtures();
 

@@ -99,12 +99,14 @@ class TrayProgramTest : public ::testing::Test {
         ASSERT_NE(0, SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, kBound, &result));
     }
 
-    // The frame of that process, not one of an earlier run that is still going.
-    static HWND FindOwnWindow(DWORD pid) {
+    // The frame (or another top-level window) of that process, not one of an earlier run that
+    // is still going.
+    static HWND FindOwnWindow(DWORD pid, const wchar_t* windowClass = L"CorvaneMainFrame") {
         struct Search {
             DWORD pid;
+            const wchar_t* windowClass;
             HWND found;
-        } search{pid, nullptr};
+        } search{pid, windowClass, nullptr};
         EnumWindows(
             [](HWND w, LPARAM p) -> BOOL {
                 auto* s = reinterpret_cast<Search*>(p);
@@ -112,7 +114,7 @@ class TrayProgramTest : public ::testing::Test {
                 GetWindowThreadProcessId(w, &owner);
                 wchar_t cls[64] = L"";
                 GetClassNameW(w, cls, 64);
-                if (owner == s->pid && std::wstring(cls) == L"CorvaneMainFrame") s->found = w;
+                if (owner == s->pid && std::wstring(cls) == s->windowClass) s->found = w;
                 return s->found == nullptr;
             },
             reinterpret_cast<LPARAM>(&search));
@@ -245,6 +247,72 @@ TEST_F(TrayProgramTest, TrayIconShownUnlessHideAll) {
     EXPECT_FALSE(TrayIconPresent());
     PostMessageW(window_, kQuit, 0, 0);
     ASSERT_TRUE(Ended());
+}
+
+// Needs a notification area, as the test above.
+TEST_F(TrayProgramTest, RefusedStartLeavesNoTrayIcon) {
+    if (!FindWindowW(L"Shell_TrayWnd", nullptr)) GTEST_SKIP() << "no notification area";
+    Launch(L"/hide");
+    HWND first = window_;
+    HANDLE firstProcess = process_;
+    window_ = nullptr;
+    process_ = nullptr;
+    // The second start shows its "already running" box with its icon in place.
+    std::wstring line = L"\"" + TrayExe() + L"\" /hide";
+    STARTUPINFOW si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(
+        CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    CloseHandle(pi.hThread);
+    process_ = pi.hProcess;
+    HWND box = nullptr;
+    for (DWORD waited = 0; !box && waited < kBound; waited += 50) {
+        window_ = FindOwnWindow(pi.dwProcessId);
+        box = FindOwnWindow(pi.dwProcessId, L"#32770");
+        if (!box) Sleep(50);
+    }
+    ASSERT_NE(nullptr, box);
+    ASSERT_NE(nullptr, window_);
+    EXPECT_TRUE(TrayIconPresent());
+    // A box that is still being set up may lose the answer: answer until the process ends.
+    for (DWORD waited = 0; WaitForSingleObject(process_, 100) == WAIT_TIMEOUT && waited < kBound;
+         waited += 100)
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(Ended());
+    EXPECT_FALSE(TrayIconPresent());
+
+    CloseHandle(process_);
+    process_ = firstProcess;
+    window_ = first;
+    PostMessageW(window_, kQuit, 0, 0);
+    ASSERT_TRUE(Ended());
+}
+
+TEST_F(TrayProgramTest, TheEndOfTheWindowsSessionIsAnOrderlyExit) {
+    Launch(L"/hide");
+    // What the running client publishes once Java runs (no Java runtime runs here).
+    SetString(kSettings, "ActiveIpAddress", "127.0.0.7");
+    SetString(kSettings, "Status", "Connected to server");
+    DWORD_PTR answer = 0;
+    ASSERT_NE(0, SendMessageTimeoutW(window_, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                     kBound, &answer));
+    EXPECT_EQ(static_cast<DWORD_PTR>(TRUE), answer);
+    // The system may end the process as soon as the message is answered. Queued work keeps the
+    // program's loop busy after the answer, so that ending it here comes first, as it would.
+    DWORD thread = GetWindowThreadProcessId(window_, nullptr);
+    for (int i = 0; i < 2000; ++i) PostThreadMessageW(thread, WM_NULL, 0, 0);
+    ASSERT_NE(0, SendMessageTimeoutW(window_, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL,
+                                     kBound, &answer));
+    TerminateProcess(process_, 1);
+    ASSERT_TRUE(Ended());
+    EXPECT_FALSE(HasValue(kSettings, "ActiveIpAddress"));
+    EXPECT_FALSE(HasValue(kSettings, "Status"));
+    EXPECT_TRUE(HasValue(kSettings, "XPos"));
+    std::string log = Log();
+    size_t ending = log.find("CMainFrame::OnEndSession() Exiting...\n");
+    size_t exitLine = log.find("~CCorvanApp Exiting at ");
+    ASSERT_NE(std::string::npos, exitLine) << log;
+    EXPECT_LT(ending, exitLine);
 }
 
 TEST_F(TrayProgramTest, HideMessageSwapsTheTrayMenuWhenHideGuiChanges) {

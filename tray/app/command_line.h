@@ -20,6 +20,11 @@ class CCorvanCommandLineInfo {
     void Parse(const std::vector<std::string>& params);
 };
 
+// The client id names a folder ("logs-<id>") and a registry key ("Settings\<id>"), so it must
+// be one plain name. Empty when the id is usable, else why it is not.
+std::string ClientIdProblem(const std::string& id);
+constexpr size_t kMaxClientIdChars = 64;
+
 // Splits a raw Windows command line (without the program name) into parameters.
 std::vector<std::string> SplitCommandLine(const std::string& line);
 

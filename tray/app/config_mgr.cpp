@@ -1,10 +1,14 @@
 #include "tray/app/config_mgr.h"
 
 #include "platform/system.h"
+#include "platform/thread.h"
 #include "tray/app/frame_messages.h"
+#include "tray/clients/client_sync.h"
 #include "tray/core/log_file.h"
+#include "tray/core/messages.h"
 #include "tray/net/active_address.h"
 #include "tray/settings/active_settings.h"
+#include "tray/settings/permission_repair.h"
 #include "tray/settings/startup_entry.h"
 
 namespace corv {
@@ -12,6 +16,7 @@ namespace corv {
 CConfigMgr::CConfigMgr()
     : prefs_(new CPreferences),
       launcher_(new JavaLauncher(this)),
+      clients_(new ClientSync),
       registryMonitor_(RegMonLogQueue()) {}
 
 CConfigMgr::~CConfigMgr() {
@@ -33,13 +38,15 @@ CConfigMgr::~CConfigMgr() {
 void CConfigMgr::Init() {
     CheckRegistryWriteAccess();
     VerifyRunSettings();
-    DeleteActiveSettings();
     prefs_->Load();
     NormalisePreferences();
 }
 
 bool CConfigMgr::CheckRegistryWriteAccess() {
-    return prefsSync_.CheckRegistryWriteAccess(GetWindowsVersionName(), NoPermissionRepair).empty();
+    RepairSystem system;
+    system.osName = GetWindowsVersionName();
+    auto repair = [&system](const std::string& path) { return RepairKeyPermissions(path, system); };
+    return prefsSync_.CheckRegistryWriteAccess(system.osName, repair).empty();
 }
 
 void CConfigMgr::VerifyRunSettings() {
@@ -76,18 +83,18 @@ bool CConfigMgr::StartJava(unsigned parameter) {
 
 std::string CConfigMgr::GetActiveAddress(unsigned waitMs) {
     std::string address = corv::GetActiveAddress(*prefs_, prefsSync_.Hints(), waitMs);
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     launchAddress_ = address;
     return address;
 }
 
 void CConfigMgr::SetJavaLocalAddress(const std::string& address) {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     javaLocalAddress_ = address;
 }
 
 std::string CConfigMgr::JavaLocalAddress() {
-    std::lock_guard<std::mutex> lock(javaAddressMutex_);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
     return javaLocalAddress_;
 }
 
@@ -107,12 +114,31 @@ void CConfigMgr::OnSocksPortUpdated(int port) {
     SyncClientSettings(1);
 }
 
+void CConfigMgr::SyncClientSettings(int enable) {
+    clients_->SyncClientSettings(*prefs_, enable);
+}
+
+void CConfigMgr::SyncClientSettingsWith(CPreferences& prefs, int enable) {
+    clients_->SyncClientSettings(prefs, enable);
+}
+
+void CConfigMgr::SyncMessengerSettings(int enable) {
+    clients_->SyncMessengerSettings(*prefs_, enable);
+}
+
+void CConfigMgr::ReloadClientSettings() {
+    clients_->ReloadClientSettings(*prefs_);
+}
+
 void CConfigMgr::OnJavaStarted(int value) {
-    try {
-        if (value) JavaClientStarted();
-    } catch (...) {
-        TheLog().Log("Internal error(ignored): Caught exception while calling OnJavaStarted()\n");
-    }
+    javaStarted_ = value;
+    if (!PostToMain(kMsgJavaStarted))
+        JavaLogQueue().Push("OnJavaStarted: no main window, active settings not published\n");
+}
+
+void CConfigMgr::HandleJavaStarted() {
+    if (!javaStarted_.load()) return;
+    JavaClientStarted();
 }
 
 }  // namespace corv

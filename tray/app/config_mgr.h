@@ -4,9 +4,9 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
 
+#include "platform/sync.h"
 #include "tray/java/java_launcher.h"
 #include "tray/java/runtime_discovery.h"
 #include "tray/net/check_connection.h"
@@ -15,6 +15,8 @@
 #include "tray/settings/registry_monitor.h"
 
 namespace corv {
+
+class ClientSync;
 
 class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
   public:
@@ -34,8 +36,9 @@ class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
     const std::string& GetCorvaneId() const;
     void SetCorvaneId(const std::string& id);
 
-    // Start-up, in this order: registry write check, run-at-startup check, removal of stale
-    // active settings, preference load and normalisation.
+    // Start-up, in this order: registry write check, run-at-startup check, preference load and
+    // normalisation. Stale active settings are removed later, once the single-instance rule has
+    // let the start go on.
     void Init();
     // The client start sequence; false ends the program.
     virtual bool BringUpClient();
@@ -62,15 +65,18 @@ class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
     bool StartJava(unsigned parameter = 0);
 
     // Work the main frame hands over on the main thread; the subsystems that own it fill these in.
-    virtual void SyncMessengerSettings(int /*enable*/) {}
-    virtual void SyncClientSettings(int /*enable*/) {}
-    // The messenger synchronisation with the dialog's working copy, before it replaces the
-    // preferences.
-    virtual void SyncClientSettingsWith(const CPreferences& /*prefs*/, int /*enable*/) {}
-    virtual void ReloadClientSettings() {}
+    // The client programs: 1 points them at the proxy, 0 gives them their values back.
+    virtual void SyncMessengerSettings(int enable);
+    virtual void SyncClientSettings(int enable);
+    virtual void SyncClientSettingsWith(CPreferences& prefs, int enable);  // the dialog's copy
+    virtual void ReloadClientSettings();
+    ClientSync& Clients() { return *clients_; }
     // The Java client reported its ports: publish them when they changed.
     virtual void OnSipPortUpdated(int port);
     virtual void OnSocksPortUpdated(int port);
+    // The Java client has come up (the launcher's OnJavaStarted, handed over by message): the
+    // active settings are published here, in order with the port reports.
+    virtual void HandleJavaStarted();
 
     // Reconnect and restart control, on the main thread.
     // The register monitor saw an address: start the Java client unless the user chose another.
@@ -96,7 +102,8 @@ class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
     void SetWindowClosed(bool on) { windowClosed_ = on; }
     bool IsWindowClosed() const { return windowClosed_; }
 
-    // Called by the Java launcher thread.
+    // Called by the Java launcher thread. OnJavaStarted only hands the event to the main thread,
+    // where every preference and active-settings write happens.
     std::string GetActiveAddress(unsigned waitMs) override;
     void SetJavaLocalAddress(const std::string& address) override;
     void OnJavaStarted(int value) override;
@@ -123,6 +130,7 @@ class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
     std::unique_ptr<CPreferences> prefs_;
     CJavaPrefsSync prefsSync_;
     std::unique_ptr<JavaLauncher> launcher_;
+    std::unique_ptr<ClientSync> clients_;
     JavaRuntime runtime_;
     std::string corvaneId_;
     std::string activeAddress_;
@@ -130,11 +138,11 @@ class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
     bool runInBackground_ = true;
     bool credentialsOk_ = true;
     bool verifyStarted_ = false;
-    // Messenger programs found on the machine (filled by their synchronisation).
-    bool msnMessengerInstalled_ = false;
-    bool windowsMessengerInstalled_ = false;
-    std::mutex javaAddressMutex_;
+    bool createdScriptLogs_ = false;  // Home\logs was made for verify.bat's output
+    // Written by the launcher thread before it posts; read by the main thread after the message.
+    Mutex javaAddressMutex_;
     std::string javaLocalAddress_;
+    std::atomic<int> javaStarted_{0};
     std::string launchAddress_;  // what the launcher started the client with; javaAddressMutex_
     bool windowClosed_ = false;
     // Cleared when the start sequence disables the client with a "Disabled: " status.

@@ -20,6 +20,13 @@ CCorvanApp::CCorvanApp(std::unique_ptr<CConfigMgr> configMgr)
     : configMgr_(configMgr ? std::move(configMgr) : std::make_unique<CConfigMgr>()) {}
 
 CCorvanApp::~CCorvanApp() {
+    Exit();
+}
+
+bool CCorvanApp::Exit() {
+    if (exited_) return true;
+    if (startingUp_) return false;
+    exited_ = true;
     try {
         TheLog().Log("~CCorvanApp Exiting at %s\n", StartTime().c_str());
         configMgr_.reset();
@@ -27,6 +34,7 @@ CCorvanApp::~CCorvanApp() {
     } catch (...) {
         TheLog().Log("Caught exception in CCorvanApp::~CCorvanApp()\n");
     }
+    return true;
 }
 
 std::string CCorvanApp::StartTime() {
@@ -45,6 +53,10 @@ std::string CCorvanApp::StartTime() {
 bool CCorvanApp::SecondInstanceAllowed(const CPreferences& prefs) {
     return prefs.GetDoNotSync() && (prefs.IsDynamicMode() || (prefs.GetFixedSipPort() == 0 &&
                                                               prefs.GetFixedSocksPort() == 0));
+}
+
+unsigned CCorvanApp::FindOtherInstance() {
+    return FindRunningProcess(kTrayImageName, true);
 }
 
 void CCorvanApp::CaptureConsole() {
@@ -67,8 +79,9 @@ void CCorvanApp::ReadHideFlags() {
     RegKey user, machine;
     user.Open(RegRoot::CurrentUser, kPreferencesKey, kRegRead);
     machine.Open(RegRoot::LocalMachine, kPreferencesKey, kRegRead);
-    for (auto [name, field] :
-         {std::pair<const char*, int*>{"HideGUI", &hideGui_}, {"HideAll", &hideAll_}}) {
+    for (auto [id, field] :
+         {std::pair<PrefId, int*>{PrefId::HideGUI, &hideGui_}, {PrefId::HideAll, &hideAll_}}) {
+        const char* name = PrefName(id);
         if (!user.IsOpen() || user.QueryInt(name, field) != kOk)
             if (machine.IsOpen()) machine.QueryInt(name, field);
     }
@@ -91,6 +104,11 @@ void CCorvanApp::RemoveReadmeMenu(AppWindow& window) {
 
 bool CCorvanApp::InitInstance(const std::string& programName, const std::string& rawCommandLine,
                               const CCorvanCommandLineInfo& cmd, AppWindow& window) {
+    struct StartingUp {
+        bool& flag;
+        explicit StartingUp(bool& f) : flag(f) { flag = true; }
+        ~StartingUp() { flag = false; }
+    } startingUp(startingUp_);
     CaptureConsole();
     try {
         TheLog().Log("ProgramName: %s, Parameters: %s, Started at: %s\n", programName.c_str(),
@@ -107,8 +125,15 @@ bool CCorvanApp::InitInstance(const std::string& programName, const std::string&
     if (hideGui_ || hideAll_) hidden_ = true;
 
     if (!cmd.clientId.empty()) {
-        appName_ = "Corvane-" + cmd.clientId;
-        configMgr_->SetCorvaneId(cmd.clientId);
+        // No box for a refused id: unattended starts must not stop on it.
+        std::string problem = ClientIdProblem(cmd.clientId);
+        if (problem.empty()) {
+            appName_ = "Corvane-" + cmd.clientId;
+            configMgr_->SetCorvaneId(cmd.clientId);
+        } else {
+            TheLog().Log("Client id \"%s\" refused, %s; running without a client id\n",
+                         cmd.clientId.c_str(), problem.c_str());
+        }
     }
     window.SetTitle(appName_);
     window.Show(!hidden_);
@@ -116,12 +141,17 @@ bool CCorvanApp::InitInstance(const std::string& programName, const std::string&
     window.AttachConfigMgr(configMgr_.get());
     configMgr_->Init();
 
-    if (!SecondInstanceAllowed(configMgr_->Prefs()) && FindRunningProcess(kTrayImageName, true)) {
-        ShowPrompt("Corvane is already running!");
+    if (!SecondInstanceAllowed(configMgr_->Prefs()) && FindOtherInstance()) {
+        // Marked before the box: its modal loop runs timers and posted messages, and none of
+        // them may act for a duplicate.
         configMgr_->SetDuplicateInstance(true);
+        ShowPrompt("Corvane is already running!");
         configMgr_->VerifyRunSettings();
         return false;
     }
+    // Only now are the values found in Settings stale: until the rule has passed they may be
+    // the running instance's.
+    configMgr_->DeleteActiveSettings();
 
     RemoveReadmeMenu(window);
     return configMgr_->BringUpClient();

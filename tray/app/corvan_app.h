@@ -30,12 +30,19 @@ class CCorvanApp {
   public:
     // `configMgr` may be given by tests; a plain CConfigMgr is made otherwise.
     explicit CCorvanApp(std::unique_ptr<CConfigMgr> configMgr = nullptr);
-    ~CCorvanApp();  // logs the exit line, frees the controller, closes the log
+    virtual ~CCorvanApp();  // Exit()
 
     // Start-up from the console capture on (the window exists already). false ends the program.
     bool InitInstance(const std::string& programName, const std::string& rawCommandLine,
                       const CCorvanCommandLineInfo& cmd, AppWindow& window);
 
+    // The orderly exit, once: the exit line, the controller's end (preferences saved, active
+    // settings removed) and the log closed. While start-up runs (a box of it may be open when
+    // the Windows session ends) the controller is in use, so nothing is done and false returned;
+    // nothing has been published by then.
+    bool Exit();
+
+    // nullptr after Exit().
     CConfigMgr* ConfigMgr() { return configMgr_.get(); }
     int HideGui() const { return hideGui_; }
     int HideAll() const { return hideAll_; }
@@ -45,6 +52,10 @@ class CCorvanApp {
     // Whether a second instance may run beside the first.
     static bool SecondInstanceAllowed(const CPreferences& prefs);
     static std::string StartTime();  // "%Y-%m-%d %H:%M:%S %z", empty when it cannot be had
+
+  protected:
+    // The id of another running corvtray, or 0.
+    virtual unsigned FindOtherInstance();
 
   private:
     void CaptureConsole();
@@ -57,6 +68,8 @@ class CCorvanApp {
     int hideAll_ = 0;
     bool hidden_ = false;
     std::string appName_ = "Corvane";
+    bool startingUp_ = false;
+    bool exited_ = false;
 };
 
 }  // namespace corv

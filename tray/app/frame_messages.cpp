@@ -5,11 +5,6 @@
 
 namespace corv {
 
-LineQueue& ScriptLogQueue() {
-    static LineQueue queue;
-    return queue;
-}
-
 LineQueue& RegMonLogQueue() {
     static LineQueue queue;
     return queue;
@@ -37,6 +32,8 @@ const char* FrameMessageName(unsigned message) {
             return "OnSipPortUpdated";
         case kMsgSocksPortUpdated:
             return "OnSocksPortUpdated";
+        case kMsgJavaStarted:
+            return "OnJavaStarted";
         case kMsgIpAddrRegistered:
             return "OnIpAddrRegistered";
         case kMsgIpAddrReleased:
@@ -100,6 +97,9 @@ void RunHandler(unsigned message, CConfigMgr* cm, const FrameListener& listener)
         case kMsgSocksPortUpdated:
             if (cm) cm->OnSocksPortUpdated(listener.GetSocksPort());
             break;
+        case kMsgJavaStarted:
+            if (cm) cm->HandleJavaStarted();
+            break;
         case kMsgHttpProxyUpdate:
             if (cm) cm->OnRegistryMonitorEvent();
             break;
@@ -115,9 +115,8 @@ void RunHandler(unsigned message, CConfigMgr* cm, const FrameListener& listener)
 }  // namespace
 
 bool HandleFrameMessage(unsigned message, CConfigMgr* configMgr, const FrameListener& listener) {
-    bool inTable = (message >= kMsgSyncMessenger && message <= kMsgSocksPortUpdated) ||
-                   message == kMsgHttpProxyUpdate || message == kMsgIpAddrRegistered ||
-                   message == kMsgIpAddrReleased;
+    bool inTable =
+        (message >= kMsgFirstWork && message <= kMsgLastWork) || message == kMsgHttpProxyUpdate;
     if (!inTable) return false;
     const char* name = FrameMessageName(message);
     try {

@@ -8,12 +8,14 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/memory_registry.h"
 #include "platform/registry.h"
 #include "platform/system.h"
 #include "tray/app/config_mgr.h"
 #include "tray/core/log_capture.h"
 #include "tray/core/messages.h"
+#include "tray/java/script_runner.h"
 
 namespace corv {
 namespace {
@@ -37,6 +39,7 @@ class RecordingConfigMgr : public CConfigMgr {
         if (port < 0) throw std::runtime_error("bad port");
         calls.push_back("socks " + std::to_string(port));
     }
+    void HandleJavaStarted() override { calls.push_back("java started"); }
     std::vector<std::string> calls;
 };
 
@@ -61,13 +64,13 @@ TEST_F(FrameMessagesTest, EachMessageLogsItsLineAndHandsItsWorkToTheController) 
     const unsigned all[] = {
         kMsgSyncMessenger,  kMsgJavaLog,          kMsgVerifyInstallation, kMsgScriptLog,
         kMsgScriptFinished, kMsgRegMonLog,        kMsgRestartCorvane,     kMsgReloadClientSettings,
-        kMsgSipPortUpdated, kMsgSocksPortUpdated, kMsgHttpProxyUpdate,    kMsgIpAddrRegistered,
-        kMsgIpAddrReleased};
+        kMsgSipPortUpdated, kMsgSocksPortUpdated, kMsgJavaStarted,        kMsgIpAddrRegistered,
+        kMsgIpAddrReleased, kMsgHttpProxyUpdate};
     for (unsigned m : all) EXPECT_TRUE(HandleFrameMessage(m, &cm, listener)) << m;
-    EXPECT_EQ(
-        (std::vector<std::string>{"sync 1", "verify", "startlog", "restart", "reload", "sip 5070",
-                                  "socks 1081", "restart", "registered ", "released"}),
-        cm.calls);
+    EXPECT_EQ((std::vector<std::string>{"sync 1", "verify", "startlog", "restart", "reload",
+                                        "sip 5070", "socks 1081", "java started", "registered ",
+                                        "released", "restart"}),
+              cm.calls);
     std::string said = Said();
     size_t at = 0;
     for (const char* line :
@@ -76,8 +79,8 @@ TEST_F(FrameMessagesTest, EachMessageLogsItsLineAndHandsItsWorkToTheController) 
           "CMainFrame Received OnScriptFinished\n", "CMainFrame Received OnRegMonLog\n",
           "CMainFrame Received OnRestartCorvane\n", "CMainFrame Received OnReloadClientSettings\n",
           "CMainFrame Received OnSipPortUpdated\n", "CMainFrame Received OnSocksPortUpdated\n",
-          "CMainFrame Received OnHttpProxyUpdate\n", "CMainFrame Received OnIpAddrRegistered\n",
-          "CMainFrame Received OnIpAddrReleased\n"}) {
+          "CMainFrame Received OnJavaStarted\n", "CMainFrame Received OnIpAddrRegistered\n",
+          "CMainFrame Received OnIpAddrReleased\n", "CMainFrame Received OnHttpProxyUpdate\n"}) {
         size_t found = said.find(line, at);
         ASSERT_NE(std::string::npos, found) << line << " in order in\n" << said;
         at = found;
@@ -135,6 +138,34 @@ TEST_F(FrameMessagesTest, QueuesAreWrittenAsOneMessageAndEmptied) {
     EXPECT_NE(std::string::npos, said.find("regmon\n"));
     EXPECT_NE(std::string::npos, said.find("script\n"));
     EXPECT_EQ(said.rfind("CMainFrame Received OnJavaLog\n") + 30, said.size()) << said;
+}
+
+TEST_F(FrameMessagesTest, TheScriptRunnersLinesReachTheLog) {
+    // A script that ends at once, for cmd.exe and for sh alike.
+    const std::string script =
+        ProgramPath() + "\\quick-" + std::to_string(CurrentProcessId()) + ".bat";
+    FILE* f = OpenFile(script, "wb");
+    ASSERT_NE(nullptr, f);
+    std::fputs("exit 0\n", f);
+    std::fclose(f);
+    QueuedPoster poster;
+    SetMainPoster(&poster);
+    ASSERT_TRUE(ScriptRunner::Instance().Start(script, "", ProgramPath()));
+    ASSERT_TRUE(ScriptRunner::Instance().Join(30000));
+    SetMainPoster(nullptr);
+    RemoveFile(script);
+
+    DefaultFrameListener listener;
+    poster.Pump([&](const QueuedPoster::Message& m) {
+        EXPECT_TRUE(HandleFrameMessage(m.message, nullptr, listener));
+    });
+    std::string said = Said();
+    size_t started = said.find("* Started process, pid: ");
+    size_t finished = said.find("* Finished pid: ");
+    ASSERT_NE(std::string::npos, started) << said;
+    ASSERT_NE(std::string::npos, finished) << said;
+    EXPECT_LT(started, finished);
+    EXPECT_NE(std::string::npos, said.find("ScriptRunner started thread: 0x"));
 }
 
 TEST_F(FrameMessagesTest, HiddenBalloonOnlyLogsItsLine) {

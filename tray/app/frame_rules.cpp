@@ -3,22 +3,23 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "tray/core/log_file.h"
+#include "tray/settings/preferences.h"
 
 namespace corv {
 
 namespace {
-const char* const kPrefsKey = "SOFTWARE\\Velmora\\Corvane\\Preferences";
 const char* const kWindowKey = "SOFTWARE\\Velmora\\Corvane\\Settings";
 }  // namespace
 
 HideFlags ReadHideFlags() {
     HideFlags flags;
     RegKey user, machine;
-    user.Open(RegRoot::CurrentUser, kPrefsKey, kRegRead);
-    machine.Open(RegRoot::LocalMachine, kPrefsKey, kRegRead);
-    for (auto [name, field] : {std::pair<const char*, int*>{"HideBalloons", &flags.hideBalloons},
-                               {"HideGUI", &flags.hideGui},
-                               {"HideAll", &flags.hideAll}}) {
+    user.Open(RegRoot::CurrentUser, kPreferencesKey, kRegRead);
+    machine.Open(RegRoot::LocalMachine, kPreferencesKey, kRegRead);
+    for (auto [id, field] : {std::pair<PrefId, int*>{PrefId::HideBalloons, &flags.hideBalloons},
+                             {PrefId::HideGUI, &flags.hideGui},
+                             {PrefId::HideAll, &flags.hideAll}}) {
+        const char* name = PrefName(id);
         if (user.IsOpen() && user.QueryInt(name, field) == kOk) continue;
         if (machine.IsOpen()) machine.QueryInt(name, field);
     }

@@ -6,7 +6,6 @@
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "tray/app/config_mgr.h"
-#include "tray/app/pref_changes.h"
 #include "tray/core/log_file.h"
 #include "tray/core/messages.h"
 #include "tray/core/status_text.h"
@@ -70,7 +69,7 @@ void CConfigMgr::OnIpAddrRegistered(const std::string& address) {
 void CConfigMgr::JavaClientStarted() {
     std::string launched;
     {
-        std::lock_guard<std::mutex> lock(javaAddressMutex_);
+        std::lock_guard<Mutex> lock(javaAddressMutex_);
         launched = launchAddress_;
     }
     if (!launched.empty() && launched != activeAddress_) {
@@ -158,17 +157,17 @@ void CConfigMgr::OnRegistryMonitorEvent() {
 
 void CConfigMgr::OnPreferencesAccepted(std::unique_ptr<CPreferences> working) {
     CLogFile& log = TheLog();
-    const CPreferences& w = *working;
+    CPreferences& w = *working;  // takes the answers of the client synchronisation
     const CPreferences& c = *prefs_;
     if (w.GetLaunchAtStartup() != c.GetLaunchAtStartup()) syncStartup(w);
     runInBackground_ = w.GetAllowBckgrnd() != 0;
 
-    if (PrefsChanged(PrefChange::AddressMode, c, w)) {
+    if (DiffersIn(PrefGroup::AddressMode, c, w)) {
         prefsSync_.SyncLocalPorts(w);
         restartPending_ = true;
     }
-    if (PrefsChanged(PrefChange::SyncClient, c, w)) SyncClientSettingsWith(w, 1);
-    if (PrefsChanged(PrefChange::NeedsRestart, c, w)) {
+    if (DiffersIn(PrefGroup::ClientChoice, c, w)) SyncClientSettingsWith(w, 1);
+    if (DiffersIn(PrefGroup::Restart, c, w)) {
         prefsSync_.syncHttpProxy(w);
         prefsSync_.syncUser(w);
         prefsSync_.syncSip(w);
@@ -178,7 +177,7 @@ void CConfigMgr::OnPreferencesAccepted(std::unique_ptr<CPreferences> working) {
             credentialsOk_ = true;
             SetStatusText("");
         }
-        if (PrefsChanged(PrefChange::Account, c, w)) accountChangedByMyself_ = true;
+        if (DiffersIn(PrefGroup::Account, c, w)) accountChangedByMyself_ = true;
         restartPending_ = true;
     }
 

@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "platform/thread.h"
 #include "tray/app/config_mgr.h"
+#include "tray/app/frame_messages.h"
 #include "tray/core/log_capture.h"
 #include "tray/core/messages.h"
 #include "tray/core/status_text.h"
@@ -24,7 +25,7 @@ constexpr int64_t kNow = 1700000000;
 class ReconnectConfigMgr : public CConfigMgr {
   public:
     void SyncClientSettings(int enable) override { calls.push_back(Format("sync %d", enable)); }
-    void SyncClientSettingsWith(const CPreferences&, int enable) override {
+    void SyncClientSettingsWith(CPreferences&, int enable) override {
         calls.push_back(Format("sync with dialog %d", enable));
     }
     unsigned StartProcess(const std::string& program, const std::string& arguments,
@@ -188,7 +189,11 @@ TEST_F(ReconnectTest, TheStartedClientsAddressIsPublishedAndWatched) {
     net_.AddHost("desk", {"10.0.0.7"});
     EXPECT_EQ("10.0.0.7", mgr_.GetActiveAddress(5000));  // what the launcher starts with
     mgr_.Connection().SetConfigMgr(&mgr_);
-    mgr_.OnJavaStarted(1);
+    mgr_.OnJavaStarted(1);  // on the launcher's thread: posts
+    DefaultFrameListener listener;
+    poster_.Pump([&](const QueuedPoster::Message& m) {
+        HandleFrameMessage(m.message, &mgr_, listener);
+    });
     EXPECT_EQ(std::vector<std::string>{"sync 1"}, mgr_.calls);
     RegKey settings;
     settings.Open(RegRoot::CurrentUser, kSettingsKeyPath);

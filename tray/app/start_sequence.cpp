@@ -2,25 +2,21 @@
 // one-time installation verification.
 #include <cstdio>
 
+#include "platform/codepage.h"
 #include "platform/environment.h"
+#include "platform/file_ops.h"
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/text.h"
 #include "tray/app/config_mgr.h"
+#include "tray/clients/client_sync.h"
 #include "tray/core/log_file.h"
 #include "tray/core/status_text.h"
 #include "tray/java/registry_dump.h"
 #include "tray/java/script_runner.h"
-#include "tray/net/active_address.h"
 #include "tray/net/local_host.h"
 #include "tray/settings/java_prefs.h"
 #include "tray/settings/startup_entry.h"
-
-#ifdef _WIN32
-#include <direct.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace corv {
 
@@ -29,14 +25,6 @@ namespace {
 bool KeyExists(RegRoot root, const char* path) {
     RegKey key;
     return key.Open(root, path, kRegRead) == kOk;
-}
-
-bool ChangeDirectory(const std::string& folder) {
-#ifdef _WIN32
-    return _wchdir(Widen(folder).c_str()) == 0;
-#else
-    return chdir(NativePath(folder).c_str()) == 0;
-#endif
 }
 
 // A decimal port 0..65535 from a Java preference; -1 when there is none.
@@ -51,6 +39,42 @@ int ReadPort(const char* node, const char* name) {
         return -1;
     int port = std::stoi(text);
     return port <= 65535 ? port : -1;
+}
+
+// A path as a batch file must hold it: "%" would start a variable there.
+std::string BatchLiteral(const std::string& path) {
+    std::string out;
+    for (char c : path) out += c == '%' ? std::string("%%") : std::string(1, c);
+    return out;
+}
+
+// verify.bat in the code page cmd.exe reads it in. A path with no form there cannot be
+// written into the script: Java's lines are left out, and the script deletes itself by name.
+std::string VerifyScriptBytes(const std::string& version, std::string javaHome,
+                              const std::string& script) {
+    CLogFile& log = TheLog();
+    std::string unused;
+    if (!Utf8ToOem(javaHome, &unused)) {
+        log.Log(
+            "VerifyInstallation: JavaHome %s has no form in the console's code page, its "
+            "lines are left out of verify.bat\n",
+            javaHome.c_str());
+        javaHome.clear();
+    }
+    std::string selfDelete = BatchLiteral(script);
+    if (!Utf8ToOem(script, &unused)) {
+        log.Log(
+            "VerifyInstallation: %s has no form in the console's code page, verify.bat "
+            "deletes itself by its own name\n",
+            script.c_str());
+        selfDelete = "%~f0";
+    }
+    std::string text = VerifyScriptText(version, BatchLiteral(javaHome), selfDelete);
+    // A batch file wants CR LF line ends.
+    std::string crlf;
+    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    std::string oem;
+    return Utf8ToOem(crlf, &oem) ? oem : crlf;
 }
 
 struct DumpEntry {
@@ -150,9 +174,12 @@ void CConfigMgr::NormalisePreferences() {
                         : 0;
     syncModes += p.GetSyncEconf() + p.GetSyncXLite() + p.GetDoNotSync();
     if (syncModes != 1) {
-        if (msnMessengerInstalled_) p.SetSyncMsnMessenger(true);
-        if (windowsMessengerInstalled_) p.SetSyncMessenger(true);
-        p.SetDoNotSync(!(msnMessengerInstalled_ || windowsMessengerInstalled_));
+        // Installed means set up for this user; detection proper comes later, at the bring-up.
+        bool msn = IsMsnMessengerSetUp();
+        bool windows = IsWindowsMessengerSetUp();
+        if (msn) p.SetSyncMsnMessenger(true);
+        if (windows) p.SetSyncMessenger(true);
+        p.SetDoNotSync(!(msn || windows));
         p.SetSyncEconf(false);
         p.SetSyncXLite(false);
         p.SetUseSip(0);
@@ -176,8 +203,10 @@ void CConfigMgr::ReadJavaSipNode() {
     JavaKey sip;
     if (sip.Open(RegRoot::CurrentUser, kJavaSipNode) != kOk) return;
     std::string external;
-    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk && !external.empty())
-        prefs_->SetExternalSipAddress(external);
+    if (sip.QueryDecodedStringValue("externalSipAddress", &external) == kOk) {
+        external = Trim(external);
+        if (!external.empty()) prefs_->SetExternalSipAddress(external);
+    }
     std::string tunnel;
     sip.QueryDecodedStringValue("alwaysTunnelMedia", &tunnel);
     prefs_->SetAlwaysTunnelMedia(EqualsNoCase(tunnel, "true") || EqualsNoCase(tunnel, "yes") ||
@@ -200,20 +229,19 @@ bool CConfigMgr::BringUpClient() {
     log.Log("JavaVersion: %s \nJavaHome: %s \nJRE: %s \nJVM: %s\n", runtime_.JavaVersion.c_str(),
             runtime_.JavaHome.c_str(), runtime_.JRE.c_str(), runtime_.JVM.c_str());
 
-    if (!ChangeDirectory(p.GetHome())) {
+    if (SetCurrentFolder(p.GetHome()) != kOk) {
         log.Log("Can't change to directory %s\n", p.GetHome().c_str());
         return false;
     }
     log.Log("Changed directory to %s\n", p.GetHome().c_str());
 
-    std::string version = FileVersion(WithTrailingBackslash(p.GetHome()) + "corvtray.exe");
-    log.Log("Corvane exe version: %s\n", version.empty() ? "<NOT SET>" : version.c_str());
+    std::string version = GetFileVersionString(WithTrailingBackslash(p.GetHome()) + "corvtray.exe");
+    log.Log("Corvane exe version: %s\n", version.c_str());
 
     UpdatePath(runtime_.JVM);
     runInBackground_ = p.GetAllowBckgrnd() != 0;
 
-    // The messenger programs are detected and pointed at the proxy here once their
-    // synchronisation exists; until then none counts as installed.
+    clients_->DetectAndSave();
 
     syncStartup(p);
     if (!prefsSync_.syncHttpProxy(p))
@@ -230,9 +258,11 @@ bool CConfigMgr::BringUpClient() {
     if (corvaneId_.empty()) StartRegistryMonitor();
 
     connection_.SetConfigMgr(this);
+    // The host table only: the probes block on the network and belong to the launcher and
+    // the monitor threads, never to the window thread.
     CLocalHost localHost;
     localHost.LogLocalAddresses(localHost.GetHostName());
-    activeAddress_ = corv::GetActiveAddress(p, prefsSync_.Hints(), 0);
+    activeAddress_ = localHost.GetFirstLocalAddress(localHost.GetHostName());
 
     if (EqualsNoCase(p.GetSyncMode(), "fixed")) {
         if (!p.GetLocalIpAddress().empty()) activeAddress_ = p.GetLocalIpAddress();
@@ -256,6 +286,7 @@ bool CConfigMgr::BringUpClient() {
         clientEnabled_ = false;
         log.Close();
     } else {
+        SyncClientSettings(1);
         StartJava(0);
     }
     return true;
@@ -285,21 +316,27 @@ void CConfigMgr::VerifyInstallation() {
         return;
     }
     std::string version = GetWindowsVersionName();
-    std::string text = VerifyScriptText(version, runtime_.JavaHome, script);
-    // A batch file wants CR LF line ends.
-    std::string crlf;
-    for (char c : text) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    std::fwrite(crlf.data(), 1, crlf.size(), f);
+    std::string bytes = VerifyScriptBytes(version, runtime_.JavaHome, script);
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
     std::fclose(f);
+
+    // The script writes logs\start.log; with a client id the log lives elsewhere, so the
+    // folder may not exist yet.
+    const std::string scriptLogs = home + "logs";
+    createdScriptLogs_ = !IsDirectory(scriptLogs) && MakeDirectory(scriptLogs) == kOk;
 
     ScriptRunner& runner = ScriptRunner::Instance();
     runner.SetTimeLimit(IsWindows9x(version) ? 60000 : 0);
-    if (!runner.Start(script, "", prefs_->GetHome()))
+    if (!runner.Start(script, "", prefs_->GetHome())) {
         log.Log("ScriptRunner failed to start thread, errno: %d\n", static_cast<int>(LastError()));
+        if (createdScriptLogs_) RemoveFolder(scriptLogs);
+    }
 }
 
 void CConfigMgr::AppendStartLog() {
     corv::AppendStartLog(prefs_->GetHome());
+    // A folder made only for the script goes again once its output is in the log.
+    if (createdScriptLogs_) RemoveFolder(WithTrailingBackslash(prefs_->GetHome()) + "logs");
 }
 
 }  // namespace corv

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/clock.h"
+#include "platform/codepage.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/system.h"
@@ -45,6 +46,12 @@ std::string RotatedName(const std::string& folder, int number) {
     return Format("%s%s%d%s", folder.c_str(), "start", number, ".log");
 }
 
+// Lost lines are reported by one line where they would have been.
+std::string DroppedLine(int count, const char* where, int bound) {
+    return CLogFile::LogLine(
+        corv::Format("Log: %d lines dropped %s (at most %d wait)\n", count, where, bound));
+}
+
 void PrintOut(const std::string& text) {
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
@@ -62,7 +69,7 @@ CLogFile::~CLogFile() {
 }
 
 void CLogFile::ReadConfiguration() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     format_ = "binary";
     fileCount_ = kDefaultFileCount;
     fileSize_ = kDefaultFileSize;
@@ -87,25 +94,27 @@ void CLogFile::ReadConfiguration() {
 void CLogFile::Log(const char* fmt, ...) {
     va_list args;
     va_start(args, fmt);
-    std::string text = FormatV(fmt, args);
+    std::string text = FormatEscapedV(fmt, args);
     va_end(args);
     LogText(text);
 }
 
 void CLogFile::LogText(const std::string& text) {
     std::string line = text.find("[script]") != std::string::npos ? text : LogLine(text);
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     if (file_) {
         WriteLocked(line);
     } else if (static_cast<int>(pending_.size()) < kPendingLines) {
         pending_.push_back(std::move(line));
+    } else {
+        ++dropped_;
     }
     if (consoleEcho_) PrintOut(text);
     if (observer_) observer_(text);
 }
 
 void CLogFile::SetObserver(Observer observer) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     observer_ = std::move(observer);
 }
 
@@ -113,13 +122,13 @@ void CLogFile::Echo(const char* fmt, ...) {
     if (!consoleEcho_) return;
     va_list args;
     va_start(args, fmt);
-    std::string text = FormatV(fmt, args);
+    std::string text = FormatEscapedV(fmt, args);
     va_end(args);
     PrintOut(text);
 }
 
 bool CLogFile::Open(const std::string& home, const std::string& clientId) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     std::string folder = WithTrailingBackslash(home);
     folder += clientId.empty() ? std::string("logs\\") : "logs-" + clientId + "\\";
 
@@ -176,7 +185,7 @@ void CLogFile::Rotate(const std::string& folder) {
 }
 
 void CLogFile::Close() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     CloseLocked();
 }
 
@@ -190,6 +199,8 @@ void CLogFile::CloseLocked() {
             FlushLocked();
             std::fclose(file_);
             file_ = nullptr;
+        } else {
+            dropped_ += static_cast<int>(pending_.size());
         }
     } else {
         return;  // nothing written yet and no file to write to: keep the lines for Open
@@ -198,7 +209,7 @@ void CLogFile::CloseLocked() {
 }
 
 bool CLogFile::Reopen() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return ReopenLocked();
 }
 
@@ -215,13 +226,17 @@ bool CLogFile::ReopenLocked() {
 }
 
 void CLogFile::Flush() {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     FlushLocked();
 }
 
 void CLogFile::FlushLocked() {
     if (!file_) return;
     for (const std::string& line : pending_) WriteLocked(line);
+    if (dropped_ > 0) {
+        WriteLocked(DroppedLine(dropped_, "while the log file was closed", kPendingLines));
+        dropped_ = 0;
+    }
     std::fflush(file_);
     pending_.clear();
 }
@@ -232,12 +247,12 @@ void CLogFile::WriteLocked(const std::string& line) {
 }
 
 bool CLogFile::IsOpen() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return file_ != nullptr;
 }
 
 bool CLogFile::AppendScriptOutput(const std::string& path) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     const bool wasOpen = file_ != nullptr;
     FILE* in = OpenFile(path, "rb");
     if (!in) {
@@ -255,12 +270,14 @@ bool CLogFile::AppendScriptOutput(const std::string& path) {
     size_t got;
     while ((got = std::fread(buf, 1, sizeof(buf), in)) > 0) text.append(buf, got);
     std::fclose(in);
+    // Child processes of the command interpreter write in its code page.
+    text = OemToUtf8(text);
 
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        WriteLocked("[script] " + Trim(text.substr(start, end - start)) + " \n");
+        WriteLocked("[script] " + EscapeControls(Trim(text.substr(start, end - start))) + " \n");
         start = end + 1;
     }
     if (!wasOpen) CloseLocked();
@@ -268,27 +285,27 @@ bool CLogFile::AppendScriptOutput(const std::string& path) {
 }
 
 std::string CLogFile::FileName() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return fileName_;
 }
 
 std::string CLogFile::Format() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return format_;
 }
 
 int CLogFile::FileCount() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return fileCount_;
 }
 
 int CLogFile::FileSize() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return fileSize_;
 }
 
 int CLogFile::PendingCount() const {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    std::lock_guard<RecursiveMutex> lock(mutex_);
     return static_cast<int>(pending_.size());
 }
 
@@ -330,26 +347,38 @@ bool LineQueue::Push(const std::string& text) {
 }
 
 bool LineQueue::PushRaw(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (static_cast<int>(lines_.size()) >= kSlots) return false;
+    std::lock_guard<Mutex> lock(mutex_);
+    if (static_cast<int>(lines_.size()) >= kSlots) {
+        ++dropped_;
+        return false;
+    }
     lines_.push_back(line);
     return true;
 }
 
 std::string LineQueue::TakeAll() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     std::string text;
     for (const std::string& line : lines_) text += line;
     lines_.clear();
+    if (dropped_ > 0) {
+        text += DroppedLine(dropped_, "from a worker thread's queue", kSlots);
+        dropped_ = 0;
+    }
     return text;
 }
 
 bool LineQueue::HasUnread() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return !lines_.empty();
+    std::lock_guard<Mutex> lock(mutex_);
+    return !lines_.empty() || dropped_ > 0;
 }
 
 LineQueue& JavaLogQueue() {
+    static LineQueue queue;
+    return queue;
+}
+
+LineQueue& ScriptLogQueue() {
     static LineQueue queue;
     return queue;
 }

@@ -5,9 +5,10 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -22,7 +23,10 @@ class CLogFile {
     // Re-reads "log/Format1814", "log/File/Count" and "log/File/Size" (HKCU).
     void ReadConfiguration();
 
+    // Text arguments (%s) are shown with their control characters escaped, so that every line
+    // of the log is one the program wrote.
     void Log(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    // A text the program built; pieces from outside must be escaped by the caller.
     void LogText(const std::string& text);
     void Echo(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     void SetConsoleEcho(bool on) { consoleEcho_ = on; }
@@ -34,6 +38,8 @@ class CLogFile {
     bool Reopen();
     void Flush();
     bool IsOpen() const;
+    // The output file of a command-interpreter child (its code page), one "[script] " line per
+    // line, control characters escaped.
     bool AppendScriptOutput(const std::string& path);
 
     // Sees the text of every message logged (tests and diagnostics); nullptr removes it.
@@ -61,11 +67,12 @@ class CLogFile {
     void CloseLocked();
     void Rotate(const std::string& folder);
 
-    mutable std::recursive_mutex mutex_;
+    mutable RecursiveMutex mutex_;
     std::string fileName_;
     std::atomic<bool> consoleEcho_{false};
     FILE* file_ = nullptr;
     std::vector<std::string> pending_;
+    int dropped_ = 0;  // lines lost since the store was last written; reported then
     std::string format_ = "binary";
     int fileCount_ = 5;
     int fileSize_ = 500000;
@@ -77,7 +84,8 @@ CLogFile& TheLog();
 
 // A fixed-size queue of log lines from one worker thread to the main thread. The worker pushes
 // and then posts a message; the main thread takes everything and logs it as one message.
-// Slots are reused once the main thread has drained them, so at most 1,024 lines wait at once.
+// Slots are reused once the main thread has drained them, so at most 1,024 lines wait at once;
+// lines beyond that are counted and the count reported once with the next lines taken.
 class LineQueue {
   public:
     static constexpr int kSlots = 1024;
@@ -88,10 +96,13 @@ class LineQueue {
     bool HasUnread() const;
 
   private:
-    mutable std::mutex mutex_;
+    mutable Mutex mutex_;
     std::vector<std::string> lines_;
+    int dropped_ = 0;
 };
 
+// The Java launcher's lines, and the script runner's; the main frame drains each on its messages.
 LineQueue& JavaLogQueue();
+LineQueue& ScriptLogQueue();
 
 }  // namespace corv

@@ -222,18 +222,53 @@ TEST_F(LogFileTest, ScrambledFormKeepsEveryLineEndReadable) {
     EXPECT_NE(std::string::npos, file.find("]  Main: JVM ok\r\n")) << file;
 }
 
-TEST_F(LogFileTest, PendingStoreHoldsAtMost1024Lines) {
+TEST_F(LogFileTest, PendingStoreHoldsAtMost1024LinesAndReportsTheRestOnce) {
     SetLogger("log/Format1814", "ascii");
     CLogFile log;
-    for (int i = 1; i <= 1025; ++i) log.Log("line %d\n", i);
+    for (int i = 1; i <= 1027; ++i) log.Log("line %d\n", i);
     EXPECT_EQ(1024, log.PendingCount());
     ASSERT_TRUE(log.Open(Home(), ""));
     log.Log("after open\n");
     log.Close();
     std::string text = ReadAll(LogPath(0));
-    EXPECT_NE(std::string::npos, text.find("]  line 1024\r\n"));
     EXPECT_EQ(std::string::npos, text.find("line 1025"));
-    EXPECT_NE(std::string::npos, text.find("]  after open\r\n"));
+    const std::string dropped =
+        "]  Log: 3 lines dropped while the log file was closed (at most 1024 wait)\r\n";
+    size_t last = text.find("]  line 1024\r\n"), report = text.find(dropped),
+           after = text.find("]  after open\r\n");
+    ASSERT_NE(std::string::npos, report) << text;
+    EXPECT_LT(last, report);
+    EXPECT_LT(report, after);
+    EXPECT_EQ(report, text.rfind(dropped));
+
+    // Lines a failed reopen could not write are reported when a file takes lines again.
+    fs::remove_all(home_ / "logs");
+    log.Log("lost 1\n");
+    log.Log("lost 2\n");
+    log.Close();
+    ASSERT_TRUE(log.Open(Home(), ""));
+    log.Close();
+    text = ReadAll(LogPath(0));
+    EXPECT_NE(std::string::npos,
+              text.find("]  Log: 2 lines dropped while the log file was closed (at most 1024 "
+                        "wait)\r\n"))
+        << text;
+}
+
+TEST_F(LogFileTest, TextArgumentsCannotForgeLines) {
+    SetLogger("log/Format1814", "ascii");
+    CLogFile log;
+    ASSERT_TRUE(log.Open(Home(), ""));
+    log.Log("Saving userid: %s\n", "bob\n[2026-1-1 00:00:00,000]  FAKE LOG LINE\r\x1b\x07");
+    log.Log("two lines\nof the program's own\n");
+    log.Close();
+    std::string text = ReadAll(LogPath(0));
+    EXPECT_NE(std::string::npos,
+              text.find("]  Saving userid: bob\\n[2026-1-1 00:00:00,000]  FAKE LOG LINE"
+                        "\\r\\x1b\\x07\r\n"))
+        << text;
+    EXPECT_EQ(std::string::npos, text.find("\n[2026-1-1"));
+    EXPECT_NE(std::string::npos, text.find("]  two lines\r\nof the program's own\r\n"));
 }
 
 TEST_F(LogFileTest, CloseReopenAndFlush) {
@@ -292,7 +327,7 @@ TEST_F(LogFileTest, ReopenFailureIsEchoedAndLinesAreDroppedOnClose) {
 TEST_F(LogFileTest, AppendScriptOutput) {
     SetLogger("log/Format1814", "ascii");
     fs::path script = home_ / "start.log";
-    WriteAll(script, "  Checking Java \r\n\r\nnetstat: ok\t\nlast line");
+    WriteAll(script, "  Checking Java \r\n\r\nnetstat: ok\t\n\x1b[31mred\x07\rlast line");
 
     CLogFile log;
     ASSERT_TRUE(log.Open(Home(), ""));
@@ -306,7 +341,8 @@ TEST_F(LogFileTest, AppendScriptOutput) {
     size_t at = text.find("]  pending\r\n");
     ASSERT_NE(std::string::npos, at) << text;
     EXPECT_EQ(
-        "[script] Checking Java \r\n[script]  \r\n[script] netstat: ok \r\n[script] last line \r\n",
+        "[script] Checking Java \r\n[script]  \r\n[script] netstat: ok \r\n"
+        "[script] \\x1b[31mred\\x07\\rlast line \r\n",
         text.substr(at + 12));
 
     ASSERT_TRUE(log.Reopen());
@@ -372,9 +408,18 @@ TEST(LineQueueTest, HoldsAtMost1024UnreadLinesAndReusesSlots) {
     EXPECT_EQ("", q.TakeAll());
     for (int i = 0; i < LineQueue::kSlots; ++i) ASSERT_TRUE(q.PushRaw("x"));
     EXPECT_FALSE(q.PushRaw("dropped"));
+    EXPECT_FALSE(q.Push("dropped too"));
     EXPECT_TRUE(q.HasUnread());
-    EXPECT_EQ(std::string(LineQueue::kSlots, 'x'), q.TakeAll());
+    std::string all = q.TakeAll();
+    EXPECT_EQ(std::string(LineQueue::kSlots, 'x'), all.substr(0, LineQueue::kSlots));
+    EXPECT_EQ('[', all[LineQueue::kSlots]);
+    EXPECT_NE(std::string::npos,
+              all.find("]  Log: 2 lines dropped from a worker thread's queue (at most 1024 wait)\n",
+                       LineQueue::kSlots));
     EXPECT_FALSE(q.HasUnread());
+    // The loss is reported once.
+    ASSERT_TRUE(q.PushRaw("y"));
+    EXPECT_EQ("y", q.TakeAll());
 
     // Drained slots take new lines, far past 1024 over the queue's life.
     for (int round = 0; round < 3; ++round) {
@@ -400,7 +445,6 @@ TEST(LineQueueTest, ConcurrentWorkersLoseNothingWhileTheReaderDrains) {
     b.join();
     EXPECT_EQ(kPerWorker, std::count(seen.begin(), seen.end(), 'a'));
     EXPECT_EQ(kPerWorker, std::count(seen.begin(), seen.end(), 'b'));
-    EXPECT_EQ(&JavaLogQueue(), &JavaLogQueue());
 }
 
 }  // namespace

@@ -19,6 +19,7 @@ constexpr unsigned kMsgRestartCorvane = kWmApp + 657;        // 33425
 constexpr unsigned kMsgReloadClientSettings = kWmApp + 658;  // 33426
 constexpr unsigned kMsgSipPortUpdated = kWmApp + 659;        // 33427
 constexpr unsigned kMsgSocksPortUpdated = kWmApp + 660;      // 33428
+constexpr unsigned kMsgJavaStarted = kWmApp + 661;           // 33429, from the Java launcher
 // The connection monitors' events, handled on the main thread (the monitors only post).
 constexpr unsigned kMsgIpAddrRegistered = kWmApp + 662;  // 33430
 constexpr unsigned kMsgIpAddrReleased = kWmApp + 663;    // 33431
@@ -31,5 +32,9 @@ constexpr unsigned kMsgClose = 0x0010;                   // the system's close r
 static_assert(kMsgTrayIcon == 33418 && kMsgQuitCorvane == 33518 && kMsgHttpProxyUpdate == 33520,
               "message numbers are fixed: other programs send them");
 static_assert(kMsgBalloon == 1124 && kMsgNotifier == 1147, "message numbers are fixed");
+
+// The messages that carry work from other threads to the frame's handlers form one range.
+constexpr unsigned kMsgFirstWork = kMsgSyncMessenger;
+constexpr unsigned kMsgLastWork = kMsgIpAddrReleased;
 
 }  // namespace corv

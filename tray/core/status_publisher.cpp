@@ -44,7 +44,8 @@ StatusPublication PublishStatus(const std::string& text, const std::string& clie
         }
     }
 
-    rc = key.SetString("Status", text);
+    // Other programs read the value as one line of text.
+    rc = key.SetString("Status", WithoutControls(text));
     if (rc != kOk)
         log.Log("OnSetMessageString: Could not write to registry variable, Status, reason: %s\n",
                 ErrorWithText(rc).c_str());

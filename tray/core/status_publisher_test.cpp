@@ -43,10 +43,16 @@ TEST_F(StatusPublisherTest, WritesTextAndCodeUnderSettingsOrTheClientIdSubkey) {
     EXPECT_NE(std::string::npos, said.find("ParseStatusCode: returning SignedIn\n"));
 }
 
-TEST_F(StatusPublisherTest, NonAsciiTextIsStoredAsReceived) {
+TEST_F(StatusPublisherTest, NonAsciiTextIsStoredAsReceivedAndControlsAsOneBlank) {
     const std::string text = "Verbunden mit Server \xc3\xbc\xe2\x82\xac";  // ü€
     PublishStatus(text, "");
     EXPECT_EQ(text, Value(kSettings, "Status"));
+
+    PublishStatus("Connected\r\n\x1b[31mto\x07 server", "");
+    EXPECT_EQ("Connected [31mto  server", Value(kSettings, "Status"));
+    EXPECT_EQ("Connected", Value(kSettings, "StatusCode"));
+    EXPECT_NE(std::string::npos,
+              Said().find("-->StatusBar: Connected\\r\\n\\x1b[31mto\\x07 server\n"));
 }
 
 TEST_F(StatusPublisherTest, AuthenticatingAfterConnectedLeavesBothValues) {

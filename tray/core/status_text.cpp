@@ -1,8 +1,8 @@
 #include "tray/core/status_text.h"
 
 #include <cstring>
-#include <mutex>
 
+#include "platform/sync.h"
 #include "platform/thread.h"
 #include "tray/core/messages.h"
 
@@ -10,7 +10,7 @@ namespace corv {
 
 namespace {
 
-std::mutex g_mutex;
+Mutex g_mutex;
 char g_status[kStatusTextSize];
 
 void StoreLocked(const std::string& text) {
@@ -40,7 +40,7 @@ std::string CutUtf8(const std::string& text, size_t maxBytes) {
 
 void SetStatusText(const std::string& text) {
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<Mutex> lock(g_mutex);
         StoreLocked(text);
     }
     Post();
@@ -48,7 +48,7 @@ void SetStatusText(const std::string& text) {
 
 bool ReplaceStatusText(const std::string& expected, const std::string& text) {
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        std::lock_guard<Mutex> lock(g_mutex);
         if (expected != g_status) return false;
         StoreLocked(text);
     }
@@ -57,7 +57,7 @@ bool ReplaceStatusText(const std::string& expected, const std::string& text) {
 }
 
 std::string GetStatusText() {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    std::lock_guard<Mutex> lock(g_mutex);
     return g_status;
 }
 

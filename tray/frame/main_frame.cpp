@@ -52,6 +52,8 @@ std::wstring LoadPrompt(UINT id) {
 CMainFrame::CMainFrame() : listener_(&defaultListener_) {}
 
 CMainFrame::~CMainFrame() {
+    // Whatever ended the program (a refused or failed start too), the destroy handlers run.
+    Destroy();
     if (trayMenu_) DestroyMenu(trayMenu_);
     if (picture_) DeleteObject(picture_);
 }
@@ -130,18 +132,16 @@ void CMainFrame::InstallHandlers() {
         Guard("OnBalloon", [this] { OnBalloon(); });
         return 0;
     });
-    for (unsigned m = kMsgSyncMessenger; m <= kMsgSocksPortUpdated; ++m) {
+    for (unsigned m = kMsgFirstWork; m <= kMsgLastWork; ++m) {
         On(m, [this, m](WPARAM, LPARAM) -> LRESULT {
             HandleFrameMessage(m, configMgr_, *listener_);
             return 0;
         });
     }
-    for (unsigned m : {kMsgHttpProxyUpdate, kMsgIpAddrRegistered, kMsgIpAddrReleased}) {
-        On(m, [this, m](WPARAM, LPARAM) -> LRESULT {
-            HandleFrameMessage(m, configMgr_, *listener_);
-            return 0;
-        });
-    }
+    On(kMsgHttpProxyUpdate, [this](WPARAM, LPARAM) -> LRESULT {
+        HandleFrameMessage(kMsgHttpProxyUpdate, configMgr_, *listener_);
+        return 0;
+    });
     On(kMsgQuitCorvane, [this](WPARAM, LPARAM) -> LRESULT {
         Guard("OnQuitCorvane", [this] {
             TheLog().Log("CMainFrame Received OnQuitCorvane\n");
@@ -210,6 +210,11 @@ void CMainFrame::InstallHandlers() {
         Guard("OnClose", [this] { OnClose(); });
         return 0;
     });
+    On(WM_QUERYENDSESSION, [](WPARAM, LPARAM) -> LRESULT { return TRUE; });
+    On(WM_ENDSESSION, [this](WPARAM wParam, LPARAM) -> LRESULT {
+        if (wParam) Guard("OnEndSession", [this] { OnEndSession(); });
+        return 0;
+    });
     On(WM_DESTROY, [this](WPARAM, LPARAM) -> LRESULT {
         Guard("OnDestroy", [this] { OnDestroy(); });
         PostQuitMessage(0);
@@ -223,6 +228,10 @@ bool CMainFrame::ReadmeInHome() const {
 
 std::string CMainFrame::ClientId() const {
     return configMgr_ ? configMgr_->GetCorvaneId() : std::string();
+}
+
+bool CMainFrame::IsDuplicate() const {
+    return configMgr_ && configMgr_->IsDuplicateInstance();
 }
 
 void CMainFrame::OnCreate() {
@@ -300,7 +309,7 @@ void CMainFrame::OnStatusMessage(WPARAM id) {
                          reinterpret_cast<LPARAM>(LoadPrompt(static_cast<UINT>(id)).c_str()));
         return;
     }
-    PublishStatus(text, ClientId());
+    if (!IsDuplicate()) PublishStatus(text, ClientId());
     ShowStatusText(text);
 }
 
@@ -331,11 +340,21 @@ void CMainFrame::OnClose() {
     DestroyWindow(Handle());
 }
 
+// The process may be ended as soon as the message is answered: everything a close does
+// happens now, and the destructors find it done.
+void CMainFrame::OnEndSession() {
+    TheLog().Log("CMainFrame::OnEndSession() Exiting...\n");
+    DestroyWindow(Handle());
+    configMgr_ = nullptr;  // the application's exit frees it
+    if (sessionEnd_) sessionEnd_();
+}
+
 void CMainFrame::OnDestroy() {
     if (iconAdded_) {
         Shell_NotifyIconW(NIM_DELETE, &trayIcon_);
         iconAdded_ = false;
     }
+    if (IsDuplicate()) return;
     RECT rc;
     if (GetWindowRect(Handle(), &rc)) {
         WindowRect r;
@@ -354,7 +373,7 @@ void CMainFrame::OnDestroy() {
 void CMainFrame::OnDestroyed() {
     Guard("~CMainFrame", [this] {
         notifier_.reset();
-        RemoveStatusValues(ClientId());
+        if (!IsDuplicate()) RemoveStatusValues(ClientId());
     });
 }
 

@@ -38,6 +38,8 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     void Show(bool visible) override;
     MenuRemoval RemoveMenuItems(unsigned id) override;
     void AttachConfigMgr(CConfigMgr* configMgr) override { configMgr_ = configMgr; }
+    // The rest of the orderly exit when the Windows session ends, run once the window is gone.
+    void SetSessionEndHandler(std::function<void()> handler) { sessionEnd_ = std::move(handler); }
 
     bool HasTrayIcon() const { return iconAdded_; }
     const HideFlags& Flags() const { return flags_; }
@@ -56,17 +58,21 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     void OnStatusMessage(WPARAM id);
     void OnBalloon();
     void OnClose();
+    void OnEndSession();
     void OnDestroy();
     void OnPaint();
     void ShowStatusText(const std::string& utf8);
     void BringToFront();
     bool ReadmeInHome() const;
     std::string ClientId() const;
+    // A refused second start: it leaves everything of the running instance alone.
+    bool IsDuplicate() const;
 
     bool DestroyTrayMenu() override;
     bool LoadTrayMenu(unsigned id) override;
 
     CConfigMgr* configMgr_ = nullptr;
+    std::function<void()> sessionEnd_;
     const FrameListener* listener_;
     DefaultFrameListener defaultListener_;
     NotifierFactory notifierFactory_;

@@ -242,6 +242,67 @@ TEST_F(MainFrameTest, TheReconnectCommandStartsANewCopyAndEndsThisOne) {
               Said().find("Started \"C:\\Corvane\\corvtray.exe /Reconnect\" with pid: 77\n"));
 }
 
+TEST_F(MainFrameTest, TheFrameGoingWithoutACloseStillRunsItsDestroyHandlers) {
+    Start();
+    SetStatusText("Connected to server");
+    Pump();
+    ASSERT_EQ("Connected", Value("StatusCode"));
+    frame_.reset();  // a failed start ends so
+    EXPECT_EQ((std::vector<std::string>{"clients 0"}), cm_.calls);
+    EXPECT_TRUE(cm_.IsWindowClosed());
+    EXPECT_EQ("<none>", Value("Status"));
+    EXPECT_EQ("<none>", Value("StatusCode"));
+    RegKey key;
+    uint32_t x = 0;
+    EXPECT_EQ(kOk, key.Open(RegRoot::CurrentUser, kSettings));
+    EXPECT_EQ(kOk, key.QueryDword("XPos", &x));
+}
+
+TEST_F(MainFrameTest, ADuplicateLeavesTheRunningInstancesValuesAlone) {
+    RegKey key;
+    ASSERT_EQ(kOk, key.Create(RegRoot::CurrentUser, kSettings));
+    key.SetString("Status", "Connected to server");
+    key.SetString("StatusCode", "Connected");
+    cm_.SetDuplicateInstance(true);
+    Start();
+    SetStatusText("Disabled: missing userid/password");  // as its start-up says
+    Pump();
+    EXPECT_EQ(L"Disabled: missing userid/password", StatusBarText());
+    frame_.reset();
+    EXPECT_TRUE(cm_.calls.empty());
+    EXPECT_EQ("Connected to server", Value("Status"));
+    EXPECT_EQ("Connected", Value("StatusCode"));
+    uint32_t x = 0;
+    EXPECT_NE(kOk, key.QueryDword("XPos", &x));
+}
+
+TEST_F(MainFrameTest, TheEndOfTheWindowsSessionExitsAtOnce) {
+    Start();
+    int ended = 0;
+    bool windowGoneFirst = false;
+    frame_->SetSessionEndHandler([&] {
+        ++ended;
+        windowGoneFirst = frame_->Handle() == nullptr;
+    });
+    SetStatusText("Connected to server");
+    Pump();
+    HWND window = frame_->Handle();
+    EXPECT_EQ(TRUE, SendMessageW(window, WM_QUERYENDSESSION, 0, 0));
+    SendMessageW(window, WM_ENDSESSION, FALSE, 0);  // the session goes on
+    EXPECT_EQ(0, ended);
+    EXPECT_TRUE(IsWindow(window));
+
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(1, ended);
+    EXPECT_TRUE(windowGoneFirst);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ((std::vector<std::string>{"clients 0"}), cm_.calls);
+    EXPECT_EQ("<none>", Value("Status"));
+    EXPECT_NE(std::string::npos, Said().find("CMainFrame::OnEndSession() Exiting...\n"));
+    frame_.reset();
+    EXPECT_EQ(1, ended);
+}
+
 TEST_F(MainFrameTest, WindowRectIsStoredOnDestroyAndUsedNextTime) {
     Start();
     RECT first;

@@ -36,6 +36,18 @@ std::string ProgramBaseName() {
     return dot == std::string::npos ? exe : exe.substr(0, dot);
 }
 
+// Hands the listener to the bridge and takes it back before the objects it reaches go: Java
+// threads may still call the natives while the program ends.
+class ListenerRegistration {
+  public:
+    explicit ListenerRegistration(CJniListener* listener) { setListener(listener); }
+    ~ListenerRegistration() { End(); }
+    // Returns once no call is inside the listener; later calls are ignored.
+    void End() { setListener(nullptr); }
+    ListenerRegistration(const ListenerRegistration&) = delete;
+    ListenerRegistration& operator=(const ListenerRegistration&) = delete;
+};
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -52,15 +64,21 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         corv::CCorvanApp app;
         corv::CMainFrame frame;
         // The Java client's native calls reach the frame through the bridge's listener.
-        setListener(&corv::TheGuiListener());
+        ListenerRegistration registration(&corv::TheGuiListener());
         corv::FrameListenerOf<corv::CGuiListener> listener(corv::TheGuiListener());
         frame.SetListener(&listener);
         frame.AttachConfigMgr(app.ConfigMgr());
+        frame.SetSessionEndHandler([&app] {
+            setListener(nullptr);  // the Java client's calls are ignored from here on
+            app.Exit();
+        });
         if (!frame.CreateFrame()) return 1;
         corv::WindowPoster poster(frame.Handle());
         corv::SetMainPoster(&poster);
         if (app.InitInstance(ProgramBaseName(), params, cmd, frame))
             rc = corv::Window::RunMessageLoop();
+        // Before the poster, the frame and the application object go.
+        registration.End();
         corv::SetMainPoster(nullptr);
     }
     return rc;

@@ -73,7 +73,7 @@ void CGuiListener::setSocksPort(int port) {
 
 void CGuiListener::StoreBalloon(const char* title, const char* message, int kind) {
     {
-        std::lock_guard<std::mutex> lock(balloonMutex_);
+        std::lock_guard<Mutex> lock(balloonMutex_);
         balloon_.title = CutUtf8(Text(title), kTextSize - 1);
         balloon_.message = CutUtf8(Text(message), kTextSize - 1);
         balloon_.kind = kind;
@@ -82,7 +82,7 @@ void CGuiListener::StoreBalloon(const char* title, const char* message, int kind
 }
 
 CGuiListener::Balloon CGuiListener::GetBalloon() const {
-    std::lock_guard<std::mutex> lock(balloonMutex_);
+    std::lock_guard<Mutex> lock(balloonMutex_);
     return balloon_;
 }
 

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <string>
 
 #include "bridge/jni_listener.h"
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -47,7 +47,7 @@ class CGuiListener : public CJniListener {
   private:
     void StoreBalloon(const char* title, const char* message, int kind);
 
-    mutable std::mutex balloonMutex_;  // title, message and kind change together
+    mutable Mutex balloonMutex_;  // title, message and kind change together
     Balloon balloon_;
     std::atomic<int> messengerProxy_{0};
     std::atomic<int> sipPort_{5060};

@@ -33,6 +33,8 @@ const char kAddressPrefix[] = "-DactiveAddress=";
 
 using CreateJavaVmFn = jint(JNICALL*)(JavaVM**, void**, void*);
 
+// Text from outside (preferences, the Java client) is formatted with FormatEscaped, so that
+// each queued line stays one line of the log.
 void Queue(const std::string& text) {
     JavaLogQueue().Push(text);
 }
@@ -85,14 +87,15 @@ std::string BuildClassPath(const std::string& home, const std::string& classPath
 #endif
             std::string longer = list.empty() ? entry : list + PathListSeparator() + entry;
             if (sizeof(kClassPathPrefix) - 1 + longer.size() >= kClassPathOptionSize) {
-                Queue(Format("BuildClassPath: class path too long, left out: %s\n", entry.c_str()));
+                Queue(FormatEscaped("BuildClassPath: class path too long, left out: %s\n",
+                                    entry.c_str()));
                 continue;
             }
             list = longer;
         }
         result = kClassPathPrefix + list;
     }
-    Queue(Format("\nclasspath: %s\n\n", result.c_str()));
+    Queue(FormatEscaped("\nclasspath: %s\n\n", result.c_str()));
     return result;
 }
 
@@ -143,13 +146,13 @@ bool JavaLauncher::Launch() {
         const std::string classPathOption = BuildClassPath(settings_.home, settings_.classPath);
 
         std::string address = host_ ? host_->GetActiveAddress(kAddressWaitMs) : std::string();
-        Queue(Format("GetActiveAddress returned: %s\n", address.c_str()));
+        Queue(FormatEscaped("GetActiveAddress returned: %s\n", address.c_str()));
         std::string addressOption = kAddressPrefix + address;
         if (addressOption.size() >= kOptionSize) {
-            Queue(Format("Active address too long, not passed: %s\n", address.c_str()));
+            Queue(FormatEscaped("Active address too long, not passed: %s\n", address.c_str()));
             addressOption = kAddressPrefix;
         }
-        Queue(Format("Active Address: %s\n\n", address.c_str()));
+        Queue(FormatEscaped("Active Address: %s\n\n", address.c_str()));
 
         std::string idOption;
         if (!settings_.clientId.empty()) {
@@ -206,7 +209,7 @@ bool JavaLauncher::Launch() {
             if (c == '.') c = '/';
         jclass mainClass = env->FindClass(className.c_str());
         if (!mainClass || env->ExceptionCheck()) {
-            Queue(Format("Could not find Java class: %s\n", settings_.mainClass.c_str()));
+            Queue(FormatEscaped("Could not find Java class: %s\n", settings_.mainClass.c_str()));
             TakeException(env);
             SetStatusText("Could not init Proxy thread");
             return false;
@@ -265,7 +268,7 @@ bool JavaLauncher::Launch() {
                         env->ReleaseStringUTFChars(result, chars);
                     }
                 }
-                Queue(Format("Java localAddress: %s\n", local.c_str()));
+                Queue(FormatEscaped("Java localAddress: %s\n", local.c_str()));
                 if (host_) host_->SetJavaLocalAddress(local);
             }
         } catch (...) {

@@ -113,7 +113,7 @@ TEST_F(RegistryDumpTest, DumpWalksSubkeysAndLeavesOutExcludedNames) {
     EXPECT_EQ(
         "[HKEY_CURRENT_USER\\Software\\XtenNetworksInc\\X-Lite]\n"
         "proxy=127.0.0.1\n"
-        "note=two\nlines\n"
+        "note=two\\nlines\n"  // a value stays on its own line
         "\n"
         "[HKEY_CURRENT_USER\\Software\\XtenNetworksInc\\X-Lite\\Sub]\n"
         "port=dword:000013c4\n"
@@ -126,7 +126,7 @@ TEST_F(RegistryDumpTest, DumpWalksSubkeysAndLeavesOutExcludedNames) {
     RegDump(RegRoot::CurrentUser, "Software\\XtenNetworksInc\\X-Lite", "", false);
     EXPECT_EQ(
         "[HKEY_CURRENT_USER\\Software\\XtenNetworksInc\\X-Lite]\n"
-        "menu_dialed_calls1=555-0100\nproxy=127.0.0.1\nlast_dialed=555-0101\nnote=two\nlines\n"
+        "menu_dialed_calls1=555-0100\nproxy=127.0.0.1\nlast_dialed=555-0101\nnote=two\\nlines\n"
         "\n",
         log.Text());
 }

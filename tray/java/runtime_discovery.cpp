@@ -144,7 +144,11 @@ bool FindLatestJre(const std::string& label, const std::string& keyPath, JavaRun
             log.Log("FindLatestJre: Found no %s installation!\n", l);
             return false;
         }
-        log.Log("FindLatestJre: %s list is %s\n", l, list.c_str());
+        // One line per name, as the program lists them; the names themselves stay escaped.
+        std::string shown;
+        for (const std::string& name : SplitLines(list))
+            shown += (shown.empty() ? "" : "\n") + EscapeControls(name);
+        log.LogText("FindLatestJre: " + label + " list is " + shown + "\n");
         for (const std::string& name : SplitLines(list)) {
             if (name.size() == 3) {
                 log.Log("FindLatestJre: Skipping master version key: %s\n", name.c_str());

@@ -14,8 +14,7 @@ ScriptRunner& ScriptRunner::Instance() {
 }
 
 LineQueue& ScriptRunner::Queue() {
-    static LineQueue queue;
-    return queue;
+    return ScriptLogQueue();
 }
 
 bool ScriptRunner::Start(const std::string& script, const std::string& arguments,
@@ -31,34 +30,37 @@ unsigned ScriptRunner::Run() {
     LineQueue& q = Queue();
     q.Push(Format("ScriptRunner started thread: 0x%x\n", static_cast<unsigned>(CurrentThreadId())));
     std::string description = script_ + " " + arguments_ + " # startin: " + folder_;
-    unsigned pid = 0;
+    // Held from its start: once the script has ended its id may belong to another process.
+    ChildProcess script;
+    bool started = false;
     try {
         std::string arguments = arguments_.substr(0, 2048);
         StartOptions options;
         options.folder = folder_;
         options.hidden = true;
-        pid = StartProcess(script_, arguments, options);
-        if (!pid)
+        started = script.Start(script_, arguments, options);
+        if (!started)
             q.Push(Format("Could not start command: %s \nFolder: %s\n", script_.c_str(),
                           folder_.c_str()));
     } catch (...) {
         q.Push(Format("ERROR: Caught unknown exception while starting command: %s, folder: %s\n",
                       script_.c_str(), folder_.c_str()));
     }
-    if (!pid) {
+    if (!started) {
         q.Push(Format("Failed to start %s", description.c_str()));
         PostToMain(kMsgScriptLog);
         return 0;
     }
+    const unsigned pid = script.Id();
     q.Push(Format("\n*\n* Started process, pid: %u, script: %s\n*\n\n", pid, description.c_str()));
     PostToMain(kMsgScriptLog);
     if (timeLimitMs_) {
-        WaitForProcess(pid, timeLimitMs_);
-        q.Push(TerminateProcessById(pid, 1) ? "Killed verify.bat\n"
-                                            : "Could not kill verify.bat\n");
+        script.Wait(timeLimitMs_);
+        q.Push(script.Terminate(1) ? "Killed verify.bat\n" : "Could not kill verify.bat\n");
     } else {
-        WaitForProcess(pid, kWaitForever);
+        script.Wait(kWaitForever);
     }
+    script.Release();
     q.Push(Format("\n*\n* Finished pid: %u, script: %s\n*\n\n", pid, description.c_str()));
     PostToMain(kMsgScriptFinished);
     return 0;

@@ -13,7 +13,7 @@ class ScriptRunner : public WorkerThread {
   public:
     // The process-wide runner.
     static ScriptRunner& Instance();
-    // Lines for the main frame, drained on the script messages.
+    // Lines for the main frame, drained on the script messages (the script log queue).
     static LineQueue& Queue();
 
     // Runs "\"script\" arguments" hidden in folder. true when the thread was created.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/files.h"
+#include "platform/process.h"
 #include "platform/system.h"
 #include "tray/core/messages.h"
 
@@ -38,6 +39,60 @@ TEST(VerifyScriptTest, LinesFollowTheWindowsFamily) {
     EXPECT_FALSE(IsWindows9x("Windows 95"));  // only the 98 family and ME count
 }
 
+bool ProcessListed(unsigned pid) {
+    bool listed = false;
+    ListProcesses(ProcessListMethod::ToolHelp,
+                  [&](const ProcessEntry& e) { listed = listed || e.pid == pid; });
+    return listed;
+}
+
+unsigned PidIn(const std::string& lines) {
+    const std::string mark = "Started process, pid: ";
+    size_t at = lines.find(mark);
+    return at == std::string::npos ? 0 : std::stoul(lines.substr(at + mark.size()));
+}
+
+// Windows 9x's time limit: the runner ends the script it started, and once the script is gone
+// nothing is left of it (natively: no unreaped child).
+TEST(ScriptRunnerTest, TheTimeLimitEndsTheScriptItStartedAndNothingElse) {
+    struct Case {
+        const char* name;
+        std::string script, args;
+        unsigned limitMs;
+        const char* outcome;
+    };
+#ifdef _WIN32
+    const std::string shell = "C:\\windows\\system32\\cmd.exe";
+    const Case cases[] = {
+        {"outlives the limit", shell, "/c ping -n 30 127.0.0.1 >nul", 200, "Killed verify.bat\n"},
+        {"ends in time", shell, "/c exit 0", 30000, "Could not kill verify.bat\n"},
+    };
+#else
+    const Case cases[] = {
+        {"outlives the limit", "/bin/sleep", "30", 200, "Killed verify.bat\n"},
+        {"ends in time", "/bin/true", "", 30000, "Could not kill verify.bat\n"},
+    };
+#endif
+    ScriptRunner& runner = ScriptRunner::Instance();
+    for (const Case& c : cases) {
+        QueuedPoster poster;
+        SetMainPoster(&poster);
+        ScriptRunner::Queue().TakeAll();
+        runner.SetTimeLimit(c.limitMs);
+        ASSERT_TRUE(runner.Start(c.script, c.args, ProgramPath())) << c.name;
+        ASSERT_TRUE(runner.Join(60000)) << c.name;
+        runner.SetTimeLimit(0);
+        SetMainPoster(nullptr);
+        std::string lines = ScriptRunner::Queue().TakeAll();
+        size_t outcome = lines.find(c.outcome);
+        ASSERT_NE(std::string::npos, outcome) << c.name << "\n" << lines;
+        EXPECT_LT(outcome, lines.find("* Finished pid: ")) << c.name;
+        unsigned pid = PidIn(lines);
+        ASSERT_NE(0u, pid) << c.name;
+        EXPECT_FALSE(ProcessListed(pid)) << c.name << ": the script is still there";
+    }
+}
+
 TEST(ScriptRunnerTest, RunsTheScriptAndReportsStartAndEnd) {
     QueuedPoster poster;
     SetMainPoster(&poster);
@@ -71,11 +126,10 @@ TEST(ScriptRunnerTest, AMissingScriptIsReportedAsNotStarted) {
     ASSERT_TRUE(ScriptRunner::Instance().Join(30000));
     SetMainPoster(nullptr);
     std::string lines = ScriptRunner::Queue().TakeAll();
-#ifdef _WIN32
     EXPECT_NE(std::string::npos, lines.find("Could not start command: ")) << lines;
     EXPECT_NE(std::string::npos, lines.find("Failed to start ")) << lines;
+    EXPECT_EQ(std::string::npos, lines.find("Started process")) << lines;
     EXPECT_EQ(1u, poster.Size());
-#endif
 }
 
 }  // namespace

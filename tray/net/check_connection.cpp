@@ -113,7 +113,7 @@ CCheckConnection::~CCheckConnection() {
 
 bool CCheckConnection::Start(MonitorKind kind, const std::string& address) {
     MonitorJob job{kind, address, owner_->Prefs(), owner_->Hints()};
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     for (auto it = threads_.begin(); it != threads_.end();) {
         if ((*it)->IsRunning()) {
             ++it;
@@ -154,19 +154,19 @@ void CCheckConnection::StartReleaseMonitor(const std::string& address) {
 }
 
 void CCheckConnection::SetRegisteredAddress(const std::string& address) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     registeredAddress_ = address;
 }
 
 std::string CCheckConnection::RegisteredAddress() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<Mutex> lock(mutex_);
     return registeredAddress_;
 }
 
 void CCheckConnection::StopAll(unsigned timeoutMs) {
     std::vector<std::unique_ptr<MonitorThread>> threads;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<Mutex> lock(mutex_);
         threads.swap(threads_);
     }
     for (auto& t : threads) t->Stop();

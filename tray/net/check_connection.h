@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/sync.h"
 #include "tray/settings/preferences.h"
 #include "tray/settings/proxy_list.h"
 
@@ -61,7 +62,7 @@ class CCheckConnection {
     void SetRegisteredAddress(const std::string& address);
 
     ConnectionOwner* owner_ = nullptr;  // main thread
-    std::mutex mutex_;
+    Mutex mutex_;
     // Guarded by mutex_: the monitor threads (finished ones are dropped at the next start),
     // and the registered address, written by a register monitor before it posts.
     std::vector<std::unique_ptr<MonitorThread>> threads_;

@@ -236,7 +236,7 @@ void CJavaPrefsSync::SyncLocalPorts(const CPreferences& prefs) {
     if (prefs.IsDynamicMode()) {
         RegKey preferences;
         if (preferences.Open(prefs.GetRegistryRoot(), kPreferencesKey, kRegReadWrite) == kOk)
-            preferences.DeleteValue("LocalIpAddress");
+            preferences.DeleteValue(PrefName(PrefId::LocalIpAddress));
         JavaKey sip;
         if (sip.Open(RegRoot::CurrentUser, kJavaSipNode, kRegReadWrite) == kOk) {
             sip.SetStringValue("udpPort", "0");

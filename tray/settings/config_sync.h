@@ -20,7 +20,7 @@ extern const char* const kInternetSettingsKey;  // "Software\Microsoft\...\Inter
 using StatusTextSetter = std::function<void(const std::string&)>;
 // Repairs the access list of a key under HKEY_CURRENT_USER; true when the key is writable now.
 using PermissionRepair = std::function<bool(const std::string& keyPath)>;
-// The repair before it exists: it reports failure, so the key is listed.
+// A repair that never repairs: every refused key is listed.
 bool NoPermissionRepair(const std::string& keyPath);
 
 // Every entry of the new list (split at commas, empty pieces skipped, not trimmed) is in the

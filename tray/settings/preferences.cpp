@@ -1,5 +1,7 @@
 #include "tray/settings/preferences.h"
 
+#include <array>
+
 #include "platform/files.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -7,18 +9,175 @@
 
 namespace corv {
 
-const char* const kPreferencesKey = "SOFTWARE\\Velmora\\Corvane\\Preferences";
-const char* const kDefaultClassPath =
+namespace {
+
+constexpr char kClassPathDefault[] =
     "lib\\corvane.client.jar;lib\\nist-sip-1.2.jar;lib\\JainSipApi1.1.jar;lib\\nist-sdp-1.0.jar;"
     "lib\\js.jar;lib\\javax.servlet.jar;lib\\cryptix32.jar;lib\\cryptix-asn1.jar;lib\\gonative.jar";
+
+using P = CPreferences;
+constexpr PrefScope kInstall = PrefScope::Install;
+constexpr PrefScope kAllUsers = PrefScope::AllUsers;
+constexpr PrefScope kAllThenUser = PrefScope::AllUsersThenUser;
+constexpr PrefScope kUserFirst = PrefScope::UserThenAllUsers;
+constexpr PrefScope kUserIfEmpty = PrefScope::UserThenIfEmpty;
+constexpr PrefScope kRunTime = PrefScope::RunTime;
+constexpr unsigned kSaved = kPrefSaved, kMarks = kPrefMarks, kTrim = kPrefTrimmed,
+                   kMask = kPrefMasked;
+constexpr unsigned kEdit = kSaved | kMarks;  // saved, and its setter marks modified
+constexpr unsigned kRestart = static_cast<unsigned>(PrefGroup::Restart),
+                   kAccount = static_cast<unsigned>(PrefGroup::Account),
+                   kChoice = static_cast<unsigned>(PrefGroup::ClientChoice),
+                   kReload = static_cast<unsigned>(PrefGroup::ClientReload),
+                   kAddress = static_cast<unsigned>(PrefGroup::AddressMode),
+                   kHide = static_cast<unsigned>(PrefGroup::HideFlags);
+
+constexpr PrefRow Row(PrefId id, const char* name, PrefKind kind, PrefScope scope, unsigned flags,
+                      unsigned groups, int dumpLine, const char* label) {
+    PrefRow row{};
+    row.id = id;
+    row.name = name;
+    row.kind = kind;
+    row.scope = scope;
+    row.flags = flags;
+    row.groups = groups;
+    row.textDefault = "";
+    row.dumpLine = dumpLine;
+    row.dumpLabel = label ? label : name;
+    return row;
+}
+
+// A dump label of nullptr is the registry name.
+constexpr PrefRow Str(PrefId id, const char* name, PrefScope scope, unsigned flags, unsigned groups,
+                      const char* def, int dumpLine, std::string P::*member,
+                      const char* label = nullptr) {
+    PrefRow row = Row(id, name, PrefKind::Text, scope, flags, groups, dumpLine, label);
+    row.textDefault = def;
+    row.text = member;
+    return row;
+}
+
+// The sync flags all read per-user first.
+constexpr PrefRow Flg(PrefId id, const char* name, unsigned flags, unsigned groups, const char* def,
+                      int dumpLine, std::string P::*member) {
+    PrefRow row = Row(id, name, PrefKind::Flag, kUserFirst, flags, groups, dumpLine, nullptr);
+    row.textDefault = def;
+    row.text = member;
+    return row;
+}
+
+constexpr PrefRow Num(PrefId id, const char* name, PrefScope scope, unsigned flags, unsigned groups,
+                      int def, int dumpLine, int P::*member, const char* label = nullptr) {
+    PrefRow row = Row(id, name, PrefKind::Number, scope, flags, groups, dumpLine, label);
+    row.numberDefault = def;
+    row.number = member;
+    return row;
+}
+
+}  // namespace
+
+const char* const kPreferencesKey = "SOFTWARE\\Velmora\\Corvane\\Preferences";
+const char* const kDefaultClassPath = kClassPathDefault;
 const char* const kCredentialMask = "********";
+
+// The rows, in PrefId order: registry name, scope, flags, groups, default, dump line (1 to 4
+// are the store's own flags, see DumpLines), member, dump label when not the name.
+struct CPreferences::Table {
+    using I = PrefId;
+
+    static constexpr std::array<PrefRow, kPrefCount> kRows{{
+        Str(I::Home, "Home", kInstall, kMarks | kTrim, 0, "", 28, &P::home_),
+        Str(I::ExternalSipAddress, "externalSipAddress", kAllUsers, kTrim, kRestart, "", 13,
+            &P::externalSipAddress_, "ExternalSipServer"),
+        Str(I::ProxyServerAddresses, "proxyServerAddresses", kAllThenUser, kTrim, 0, "", 14,
+            &P::proxyServerAddresses_, "ProxyServerAddresses"),
+        Str(I::ProxyServerPort, "proxyServerPort", kAllUsers, kTrim, 0, "", 15,
+            &P::proxyServerPort_, "ProxyServerPort"),
+        Num(I::LaunchAtStartup, "LaunchAtStartup", kUserFirst, kEdit, 0, 1, 5,
+            &P::launchAtStartup_),
+        Num(I::AllowBckgrnd, "AllowBckgrnd", kUserFirst, kEdit, 0, 1, 6, &P::allowBckgrnd_,
+            "AllowRunInBackground"),
+        Flg(I::SyncMessenger, "SyncMessenger", kEdit | kTrim, kChoice | kReload, "1", 7,
+            &P::syncMessenger_),
+        Flg(I::SyncMsnMessenger, "SyncMsnMessenger", kEdit | kTrim, kChoice | kReload, "1", 8,
+            &P::syncMsnMessenger_),
+        Flg(I::SyncEconf, "SyncEconf", kEdit | kTrim, kChoice | kReload, "0", 9, &P::syncEconf_),
+        Flg(I::SyncXLite, "SyncXLite", kSaved | kTrim, kChoice | kReload, "0", 10, &P::syncXLite_),
+        Flg(I::DoNotSync, "DoNotSync", kSaved | kTrim, kChoice | kReload, "0", 11, &P::doNotSync_),
+        Str(I::UserId, "UserId", kUserIfEmpty, kEdit | kTrim, kRestart | kAccount, "", 16,
+            &P::userId_),
+        Str(I::Passwd, "Passwd", kUserIfEmpty, kEdit | kMask, kRestart | kAccount, "", 17,
+            &P::passwd_),
+        Num(I::AutoDetection, "AutoDetection", kUserFirst, kEdit, kRestart, 1, 18,
+            &P::autoDetection_),
+        Num(I::NoProxy, "NoProxy", kUserFirst, kEdit, kRestart, 0, 19, &P::noProxy_),
+        Num(I::UseProxyScript, "UseProxyScript", kUserFirst, kEdit, kRestart, 0, 20,
+            &P::useProxyScript_),
+        Str(I::ProxyScript, "ProxyScript", kUserFirst, kEdit | kTrim, kRestart, "", 21,
+            &P::proxyScript_),
+        Num(I::UseProxy, "UseProxy", kUserFirst, kEdit, kRestart, 0, 22, &P::useProxy_),
+        Str(I::HttpProxyAddress, "HttpProxyAddress", kUserFirst, kEdit | kTrim, kRestart, "", 23,
+            &P::httpProxyAddress_),
+        Num(I::HttpProxyPort, "HttpProxyPort", kUserFirst, kEdit, kRestart, -1, 24,
+            &P::httpProxyPort_),
+        Str(I::HttpsProxyAddress, "HttpsProxyAddress", kUserFirst, kEdit | kTrim, kRestart, "", 25,
+            &P::httpsProxyAddress_),
+        Num(I::HttpsProxyPort, "HttpsProxyPort", kUserFirst, kEdit, kRestart, -1, 26,
+            &P::httpsProxyPort_),
+        Str(I::ProxyAuth, "ProxyAuth", kUserFirst, kEdit | kTrim | kMask, kRestart, "", 27,
+            &P::proxyAuth_),
+        Str(I::Url, "Url", kUserFirst, kTrim, 0, "", 29, &P::url_),
+        Str(I::UrlCreateAccount, "UrlCreateAccount", kUserFirst, kTrim, 0, "", 30,
+            &P::urlCreateAccount_),
+        Str(I::SyncMode, "SyncMode", kUserFirst, kTrim, kAddress, "dynamic", 0, &P::syncMode_),
+        Str(I::LocalIpAddress, "LocalIpAddress", kUserFirst, kTrim, kAddress, "", 0,
+            &P::localIpAddress_),
+        Str(I::MainClass, "MainClass", kUserFirst, kTrim, 0, "corvane.proxyclient.ProxyClient", 31,
+            &P::mainClass_),
+        Str(I::ClassPath, "classpath", kUserFirst, kTrim, 0, kClassPathDefault, 32, &P::classPath_),
+        Num(I::UseSip, "UseSip", kUserFirst, kEdit, kReload, 0, 12, &P::useSip_),
+        Num(I::HideBalloons, "HideBalloons", kUserFirst, 0, kHide, 0, 33, &P::hideBalloons_),
+        Num(I::HideGUI, "HideGUI", kUserFirst, 0, kHide, 0, 34, &P::hideGUI_),
+        Num(I::HideAll, "HideAll", kUserFirst, 0, kHide, 0, 35, &P::hideAll_),
+        Str(I::ActiveIpAddress, "ActiveIpAddress", kRunTime, 0, 0, "", 0, &P::activeIpAddress_),
+        Num(I::FixedSipPort, "FixedSipPort", kRunTime, 0, kAddress, -1, 0, &P::fixedSipPort_),
+        Num(I::SipPort, "SipPort", kRunTime, 0, 0, 5060, 0, &P::sipPort_),
+        Num(I::FixedSocksPort, "FixedSocksPort", kRunTime, 0, kAddress, -1, 0, &P::fixedSocksPort_),
+        Num(I::SocksPort, "SocksPort", kRunTime, 0, 0, 1080, 0, &P::socksPort_),
+        Num(I::AlwaysTunnelMedia, "AlwaysTunnelMedia", kRunTime, 0, kRestart, 0, 36,
+            &P::alwaysTunnelMedia_),
+    }};
+};
+
+// What the rows do not say stays as named code below: Home's trimmed trailing backslashes and
+// its role in choosing the install type (Load, HomeValue) and its run-time default (the
+// constructor); the account's all-users fallback (ReadUserFirst) and announced, set-only save
+// (Save); the single-value writers (Write*); the flags' "1"/"0" in copies (operator=).
 
 namespace {
 
+using Rows = std::array<PrefRow, kPrefCount>;
+const Rows& kRows = CPreferences::Table::kRows;
+
+// PrefRowOf indexes by id.
+constexpr bool RowsFollowIds(const Rows& rows) {
+    for (size_t i = 0; i < rows.size(); ++i)
+        if (static_cast<size_t>(rows[i].id) != i) return false;
+    return true;
+}
+static_assert(RowsFollowIds(CPreferences::Table::kRows), "rows out of PrefId order");
+
+constexpr size_t DumpLineCount(const Rows& rows) {
+    int last = 4;  // "Preferences:" and the four flags
+    for (const PrefRow& row : rows) last = row.dumpLine > last ? row.dumpLine : last;
+    return static_cast<size_t>(last) + 1;
+}
+constexpr size_t kDumpLineCount = DumpLineCount(CPreferences::Table::kRows);
+
 constexpr size_t kMaxString = 2048;
 
-// Reads a trimmed REG_SZ value into *field; anything unreadable leaves it unchanged.
-bool ReadString(const RegKey& key, const char* name, std::string* field, bool trim = true) {
+// Reads a REG_SZ value into *field; anything unreadable leaves it unchanged.
+bool ReadString(const RegKey& key, const char* name, std::string* field, bool trim) {
     if (!key.IsOpen()) return false;
     std::string value;
     if (key.QueryString(name, &value, kMaxString) != kOk) return false;
@@ -26,26 +185,70 @@ bool ReadString(const RegKey& key, const char* name, std::string* field, bool tr
     return true;
 }
 
-bool ReadDword(const RegKey& key, const char* name, int* field) {
-    return key.IsOpen() && key.QueryInt(name, field) == kOk;
+// Trailing backslashes go, except a drive root's own: "C:" alone names the drive's current
+// folder, not its root.
+std::string WithoutTrailingBackslashes(const std::string& folder) {
+    size_t end = folder.find_last_not_of('\\');
+    std::string out = end == std::string::npos ? std::string() : folder.substr(0, end + 1);
+    if (out.size() == 2 && out[1] == ':' && folder.size() > 2) out += '\\';
+    return out;
 }
 
 std::string HomeValue(const std::string& raw) {
-    std::string home = Trim(raw);
-    while (!home.empty() && home.back() == '\\') home.pop_back();
-    return home;
+    return WithoutTrailingBackslashes(Trim(raw));
 }
 
 std::string Masked(const std::string& credential) {
     return credential.empty() ? std::string() : kCredentialMask;
 }
 
+std::string DumpLine(const char* label, const std::string& value) {
+    return Format("--- %-21s = %s\n", label, value.c_str());
+}
+
 }  // namespace
 
-CPreferences::CPreferences()
-    : isAdministrator_(corv::IsAdministrator()),
-      home_(ProgramPath()),
-      classPath_(kDefaultClassPath) {}
+const std::array<PrefRow, kPrefCount>& PrefRows() {
+    return kRows;
+}
+
+const PrefRow& PrefRowOf(PrefId id) {
+    return kRows[static_cast<size_t>(id)];
+}
+
+PrefComparison ComparisonOf(PrefGroup group) {
+    switch (group) {
+        case PrefGroup::Restart:
+        case PrefGroup::AddressMode:
+            return PrefComparison::NoCase;
+        default:
+            return PrefComparison::Exact;
+    }
+}
+
+bool DiffersIn(PrefGroup group, const CPreferences& a, const CPreferences& b) {
+    bool noCase = ComparisonOf(group) == PrefComparison::NoCase;
+    for (const PrefRow& row : kRows) {
+        if (!row.In(group)) continue;
+        if (row.kind == PrefKind::Number) {
+            if (a.Number(row.id) != b.Number(row.id)) return true;
+        } else if (noCase ? !EqualsNoCase(a.Text(row.id), b.Text(row.id))
+                          : a.Text(row.id) != b.Text(row.id)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+CPreferences::CPreferences() : isAdministrator_(corv::IsAdministrator()) {
+    for (const PrefRow& row : kRows) {
+        if (row.kind == PrefKind::Number)
+            this->*row.number = row.numberDefault;
+        else
+            this->*row.text = row.textDefault;
+    }
+    home_ = ProgramPath();  // the one default known only at run time
+}
 
 CPreferences::CPreferences(const CPreferences& other) {
     *this = other;
@@ -53,50 +256,44 @@ CPreferences::CPreferences(const CPreferences& other) {
 
 CPreferences& CPreferences::operator=(const CPreferences& o) {
     if (this == &o) return *this;
-    isAdministrator_ = o.IsAdministrator();
-    isInitialized_ = o.IsInitialized();
-    isModified_ = o.IsModified();
-    installedForAllUsers_ = o.InstalledForAllUsers();
-    activeIpAddress_ = o.GetActiveIpAddress();
-    fixedSipPort_ = o.GetFixedSipPort();
-    sipPort_ = o.GetSipPort();
-    fixedSocksPort_ = o.GetFixedSocksPort();
-    socksPort_ = o.GetSocksPort();
-    alwaysTunnelMedia_ = o.GetAlwaysTunnelMedia();
-    home_ = o.GetHome();
-    externalSipAddress_ = o.GetExternalSipAddress();
-    proxyServerAddresses_ = o.GetProxyServerAddresses();
-    proxyServerPort_ = o.GetProxyServerPort();
-    launchAtStartup_ = o.GetLaunchAtStartup();
-    allowBckgrnd_ = o.GetAllowBckgrnd();
-    syncMessenger_ = o.GetSyncMessenger() ? "1" : "0";
-    syncMsnMessenger_ = o.GetSyncMsnMessenger() ? "1" : "0";
-    syncEconf_ = o.GetSyncEconf() ? "1" : "0";
-    syncXLite_ = o.GetSyncXLite() ? "1" : "0";
-    doNotSync_ = o.GetDoNotSync() ? "1" : "0";
-    userId_ = o.GetUserId();
-    passwd_ = o.GetPasswd();
-    autoDetection_ = o.GetAutoDetection();
-    noProxy_ = o.GetNoProxy();
-    useProxyScript_ = o.GetUseProxyScript();
-    proxyScript_ = o.GetProxyScript();
-    useProxy_ = o.GetUseProxy();
-    httpProxyAddress_ = o.GetHttpProxyAddress();
-    httpProxyPort_ = o.GetHttpProxyPort();
-    httpsProxyAddress_ = o.GetHttpsProxyAddress();
-    httpsProxyPort_ = o.GetHttpsProxyPort();
-    proxyAuth_ = o.GetProxyAuth();
-    url_ = o.GetUrl();
-    urlCreateAccount_ = o.GetUrlCreateAccount();
-    syncMode_ = o.GetSyncMode();
-    localIpAddress_ = o.GetLocalIpAddress();
-    mainClass_ = o.GetMainClass();
-    classPath_ = o.GetClassPath();
-    useSip_ = o.GetUseSip();
-    hideBalloons_ = o.GetHideBalloons();
-    hideGUI_ = o.GetHideGUI();
-    hideAll_ = o.GetHideAll();
+    isAdministrator_ = o.isAdministrator_;
+    isInitialized_ = o.isInitialized_;
+    isModified_ = o.isModified_;
+    installedForAllUsers_ = o.installedForAllUsers_;
+    for (const PrefRow& row : kRows) {
+        if (row.kind == PrefKind::Number)
+            this->*row.number = o.*row.number;
+        else if (row.kind == PrefKind::Flag)
+            this->*row.text = o.Flag(row.id) ? "1" : "0";
+        else
+            this->*row.text = o.*row.text;
+    }
     return *this;
+}
+
+const std::string& CPreferences::Text(PrefId id) const {
+    static const std::string kNone;
+    const PrefRow& row = PrefRowOf(id);
+    return row.text ? this->*row.text : kNone;
+}
+
+int CPreferences::Number(PrefId id) const {
+    const PrefRow& row = PrefRowOf(id);
+    return row.number ? this->*row.number : 0;
+}
+
+void CPreferences::SetText(PrefId id, const std::string& v) {
+    const PrefRow& row = PrefRowOf(id);
+    if (!row.text) return;
+    this->*row.text = v;
+    if (row.flags & kPrefMarks) isModified_ = true;
+}
+
+void CPreferences::SetNumber(PrefId id, int v) {
+    const PrefRow& row = PrefRowOf(id);
+    if (!row.number) return;
+    this->*row.number = v;
+    if (row.flags & kPrefMarks) isModified_ = true;
 }
 
 RegRoot CPreferences::GetRegistryRoot() const {
@@ -111,17 +308,34 @@ bool CPreferences::IsDynamicMode() const {
     return EqualsNoCase(syncMode_, "dynamic");
 }
 
+bool CPreferences::ReadRow(const RegKey& key, const PrefRow& row) {
+    if (row.kind == PrefKind::Number)
+        return key.IsOpen() && key.QueryInt(row.name, &(this->*row.number)) == kOk;
+    return ReadString(key, row.name, &(this->*row.text), (row.flags & kPrefTrimmed) != 0);
+}
+
+void CPreferences::ReadUserFirst(const PrefRow& row, const RegKey& user, const RegKey& machine) {
+    if (row.scope == PrefScope::UserThenIfEmpty) {
+        // The all-users account is used only while the per-user one left the field empty.
+        ReadRow(user, row);
+        if ((this->*row.text).empty()) ReadRow(machine, row);
+    } else if (!ReadRow(user, row)) {
+        ReadRow(machine, row);
+    }
+}
+
 void CPreferences::Load() {
+    // Home decides the install type: an all-users Home that exists makes it an all-users one.
     RegKey machine;
     if (machine.Open(RegRoot::LocalMachine, kPreferencesKey, kRegRead) == kOk) {
         std::string home;
-        if (ReadString(machine, "Home", &home)) home = HomeValue(home);
+        if (ReadString(machine, PrefName(PrefId::Home), &home, true)) home = HomeValue(home);
         if (!home.empty() && PathExists(home)) {
             installedForAllUsers_ = true;
             home_ = home;
-            ReadString(machine, "externalSipAddress", &externalSipAddress_);
-            ReadString(machine, "proxyServerAddresses", &proxyServerAddresses_);
-            ReadString(machine, "proxyServerPort", &proxyServerPort_);
+            for (const PrefRow& row : kRows)
+                if (row.scope == PrefScope::AllUsers || row.scope == PrefScope::AllUsersThenUser)
+                    ReadRow(machine, row);
         }
     }
     // The all-users key counts only for an all-users install.
@@ -133,44 +347,15 @@ void CPreferences::Load() {
 
     if (!installedForAllUsers_) {
         std::string home;
-        if (ReadString(user, "Home", &home)) home_ = HomeValue(home);
+        if (ReadString(user, PrefName(PrefId::Home), &home, true)) home_ = HomeValue(home);
     }
-    ReadString(user, "proxyServerAddresses", &proxyServerAddresses_);
-
-    auto str = [&](const char* name, std::string* field) {
-        if (!ReadString(user, name, field)) ReadString(machine, name, field);
-    };
-    auto num = [&](const char* name, int* field) {
-        if (!ReadDword(user, name, field)) ReadDword(machine, name, field);
-    };
-    num("LaunchAtStartup", &launchAtStartup_);
-    num("AllowBckgrnd", &allowBckgrnd_);
-    str("SyncMessenger", &syncMessenger_);
-    str("SyncMsnMessenger", &syncMsnMessenger_);
-    str("SyncEconf", &syncEconf_);
-    str("SyncXLite", &syncXLite_);
-    str("DoNotSync", &doNotSync_);
-    ReadAccount(user, machine);
-    num("AutoDetection", &autoDetection_);
-    num("NoProxy", &noProxy_);
-    num("UseProxyScript", &useProxyScript_);
-    str("ProxyScript", &proxyScript_);
-    num("UseProxy", &useProxy_);
-    str("HttpProxyAddress", &httpProxyAddress_);
-    num("HttpProxyPort", &httpProxyPort_);
-    str("HttpsProxyAddress", &httpsProxyAddress_);
-    num("HttpsProxyPort", &httpsProxyPort_);
-    str("ProxyAuth", &proxyAuth_);
-    str("Url", &url_);
-    str("UrlCreateAccount", &urlCreateAccount_);
-    str("SyncMode", &syncMode_);
-    str("LocalIpAddress", &localIpAddress_);
-    str("MainClass", &mainClass_);
-    str("classpath", &classPath_);
-    num("UseSip", &useSip_);
-    num("HideBalloons", &hideBalloons_);
-    num("HideGUI", &hideGUI_);
-    num("HideAll", &hideAll_);
+    for (const PrefRow& row : kRows) {
+        if (row.scope == PrefScope::AllUsersThenUser)
+            ReadRow(user, row);
+        else if (row.scope == PrefScope::UserThenAllUsers ||
+                 row.scope == PrefScope::UserThenIfEmpty)
+            ReadUserFirst(row, user, machine);
+    }
 
     user.Close();
     machine.Close();
@@ -178,182 +363,101 @@ void CPreferences::Load() {
     Dump();
 }
 
-// The all-users account is used only while the per-user one left the field empty.
-void CPreferences::ReadAccount(RegKey& user, RegKey& machine) {
-    ReadString(user, "UserId", &userId_);
-    if (userId_.empty()) ReadString(machine, "UserId", &userId_);
-    ReadString(user, "Passwd", &passwd_, false);
-    if (passwd_.empty()) ReadString(machine, "Passwd", &passwd_, false);
-}
-
 void CPreferences::ReloadAccount() {
     RegKey user, machine;
     user.Open(RegRoot::CurrentUser, kPreferencesKey, kRegRead);
     if (installedForAllUsers_) machine.Open(RegRoot::LocalMachine, kPreferencesKey, kRegRead);
-    ReadAccount(user, machine);
+    for (const PrefRow& row : kRows)
+        if (row.In(PrefGroup::Account)) ReadUserFirst(row, user, machine);
 }
 
 void CPreferences::ReloadSyncSettings() {
     RegKey user, machine;
     user.Open(RegRoot::CurrentUser, kPreferencesKey, kRegRead);
     if (installedForAllUsers_) machine.Open(RegRoot::LocalMachine, kPreferencesKey, kRegRead);
-    auto str = [&](const char* name, std::string* field) {
-        if (!ReadString(user, name, field)) ReadString(machine, name, field);
-    };
-    str("SyncMessenger", &syncMessenger_);
-    str("SyncMsnMessenger", &syncMsnMessenger_);
-    str("SyncEconf", &syncEconf_);
-    str("SyncXLite", &syncXLite_);
-    str("DoNotSync", &doNotSync_);
-    if (!ReadDword(user, "UseSip", &useSip_)) ReadDword(machine, "UseSip", &useSip_);
+    for (const PrefRow& row : kRows)
+        if (row.In(PrefGroup::ClientReload)) ReadUserFirst(row, user, machine);
 }
 
 void CPreferences::Save() {
     if (!isInitialized_ || !isModified_) return;
     RegKey key;
     if (key.Create(GetRegistryRoot(), kPreferencesKey, kRegReadWrite) != kOk) return;
-    key.SetDword("LaunchAtStartup", static_cast<uint32_t>(launchAtStartup_));
-    key.SetDword("AllowBckgrnd", static_cast<uint32_t>(allowBckgrnd_));
-    key.SetString("SyncMessenger", syncMessenger_);
-    key.SetString("SyncMsnMessenger", syncMsnMessenger_);
-    key.SetString("SyncEconf", syncEconf_);
-    key.SetString("SyncXLite", syncXLite_);
-    key.SetString("DoNotSync", doNotSync_);
-    if (!userId_.empty()) {
-        TheLog().Log("Saving userid: %s\n", userId_.c_str());
-        key.SetString("UserId", userId_);
+    for (const PrefRow& row : kRows) {
+        if (!(row.flags & kPrefSaved)) continue;
+        if (row.kind == PrefKind::Number) {
+            key.SetDword(row.name, static_cast<uint32_t>(this->*row.number));
+            continue;
+        }
+        const std::string& value = this->*row.text;
+        if (row.In(PrefGroup::Account)) {
+            // The account is written only when set, and each write is announced.
+            if (value.empty()) continue;
+            if (row.id == PrefId::UserId)
+                TheLog().Log("Saving userid: %s\n", DumpValue(row).c_str());
+            else
+                TheLog().Log("Saving password: %s\n", DumpValue(row).c_str());
+        }
+        key.SetString(row.name, value);
     }
-    if (!passwd_.empty()) {
-        TheLog().Log("Saving password: %s\n", kCredentialMask);
-        key.SetString("Passwd", passwd_);
-    }
-    key.SetDword("AutoDetection", static_cast<uint32_t>(autoDetection_));
-    key.SetDword("NoProxy", static_cast<uint32_t>(noProxy_));
-    key.SetDword("UseProxyScript", static_cast<uint32_t>(useProxyScript_));
-    key.SetString("ProxyScript", proxyScript_);
-    key.SetDword("UseProxy", static_cast<uint32_t>(useProxy_));
-    key.SetString("HttpProxyAddress", httpProxyAddress_);
-    key.SetDword("HttpProxyPort", static_cast<uint32_t>(httpProxyPort_));
-    key.SetString("HttpsProxyAddress", httpsProxyAddress_);
-    key.SetDword("HttpsProxyPort", static_cast<uint32_t>(httpsProxyPort_));
-    key.SetString("ProxyAuth", proxyAuth_);
-    key.SetDword("UseSip", static_cast<uint32_t>(useSip_));
+}
+
+std::string CPreferences::DumpValue(const PrefRow& row) const {
+    if (row.kind == PrefKind::Number) return Format("%d", this->*row.number);
+    const std::string& value = this->*row.text;
+    return row.flags & kPrefMasked ? Masked(value) : value;
 }
 
 std::vector<std::string> CPreferences::DumpLines() const {
-    const char* s = "--- %-21s = %s\n";
-    const char* d = "--- %-21s = %d\n";
-    auto S = [&](const char* label, const std::string& v) { return Format(s, label, v.c_str()); };
-    auto D = [&](const char* label, int v) { return Format(d, label, v); };
-    return {
-        "Preferences:\n",
-        D("IsInitialized", isInitialized_),
-        D("IsModified", isModified_),
-        S("Installed for", installedForAllUsers_ ? "AllUsers" : "OnlyForMe"),
-        S("Registry root", GetRegistryRootName()),
-        D("LaunchAtStartup", launchAtStartup_),
-        D("AllowRunInBackground", allowBckgrnd_),
-        S("SyncMessenger", syncMessenger_),
-        S("SyncMsnMessenger", syncMsnMessenger_),
-        S("SyncEconf", syncEconf_),
-        S("SyncXLite", syncXLite_),
-        S("DoNotSync", doNotSync_),
-        D("UseSip", useSip_),
-        S("ExternalSipServer", externalSipAddress_),
-        S("ProxyServerAddresses", proxyServerAddresses_),
-        S("ProxyServerPort", proxyServerPort_),
-        S("UserId", userId_),
-        S("Passwd", Masked(passwd_)),
-        D("AutoDetection", autoDetection_),
-        D("NoProxy", noProxy_),
-        D("UseProxyScript", useProxyScript_),
-        S("ProxyScript", proxyScript_),
-        D("UseProxy", useProxy_),
-        S("HttpProxyAddress", httpProxyAddress_),
-        D("HttpProxyPort", httpProxyPort_),
-        S("HttpsProxyAddress", httpsProxyAddress_),
-        D("HttpsProxyPort", httpsProxyPort_),
-        S("ProxyAuth", Masked(proxyAuth_)),
-        S("Home", home_),
-        S("Url", url_),
-        S("UrlCreateAccount", urlCreateAccount_),
-        S("MainClass", mainClass_),
-        S("classpath", classPath_),
-        D("HideBalloons", hideBalloons_),
-        D("HideGUI", hideGUI_),
-        D("HideAll", hideAll_),
-        D("AlwaysTunnelMedia", alwaysTunnelMedia_),
-    };
+    std::vector<std::string> lines(kDumpLineCount);
+    lines[0] = "Preferences:\n";
+    lines[1] = DumpLine("IsInitialized", Format("%d", isInitialized_));
+    lines[2] = DumpLine("IsModified", Format("%d", isModified_));
+    lines[3] = DumpLine("Installed for", installedForAllUsers_ ? "AllUsers" : "OnlyForMe");
+    lines[4] = DumpLine("Registry root", GetRegistryRootName());
+    for (const PrefRow& row : kRows)
+        if (row.dumpLine > 0)
+            lines[static_cast<size_t>(row.dumpLine)] = DumpLine(row.dumpLabel, DumpValue(row));
+    return lines;
 }
 
 void CPreferences::Dump() const {
-    for (const auto& line : DumpLines()) TheLog().LogText(line);
+    // Values from the registry may hold line ends: each dump line stays one log line.
+    for (const auto& line : DumpLines()) {
+        if (!line.empty() && line.back() == '\n')
+            TheLog().Log("%s\n", line.substr(0, line.size() - 1).c_str());
+        else
+            TheLog().Log("%s", line.c_str());
+    }
 }
 
-void CPreferences::WriteOne(const char* name, const std::string& value, bool create,
-                            RegRoot root) const {
+void CPreferences::WriteOne(PrefId id, bool create, RegRoot root) const {
     RegKey key;
     long rc = create ? key.Create(root, kPreferencesKey, kRegReadWrite)
                      : key.Open(root, kPreferencesKey, kRegReadWrite);
-    if (rc == kOk) key.SetString(name, value);
+    if (rc == kOk) key.SetString(PrefName(id), Text(id));
 }
 
 void CPreferences::WriteSyncMessenger() const {
-    WriteOne("SyncMessenger", syncMessenger_, false, GetRegistryRoot());
+    WriteOne(PrefId::SyncMessenger, false, GetRegistryRoot());
 }
 void CPreferences::WriteSyncMsnMessenger() const {
-    WriteOne("SyncMsnMessenger", syncMsnMessenger_, false, GetRegistryRoot());
+    WriteOne(PrefId::SyncMsnMessenger, false, GetRegistryRoot());
 }
 void CPreferences::WriteSyncEconf() const {
-    WriteOne("SyncEconf", syncEconf_, false, GetRegistryRoot());
+    WriteOne(PrefId::SyncEconf, false, GetRegistryRoot());
 }
 void CPreferences::WriteSyncXLite() const {
-    WriteOne("SyncXLite", syncXLite_, false, GetRegistryRoot());
+    WriteOne(PrefId::SyncXLite, false, GetRegistryRoot());
 }
 void CPreferences::WriteLocalIpAddress() const {
-    WriteOne("LocalIpAddress", localIpAddress_, false, GetRegistryRoot());
+    WriteOne(PrefId::LocalIpAddress, false, GetRegistryRoot());
 }
 void CPreferences::WriteSyncMode() const {
-    WriteOne("SyncMode", syncMode_, true, GetRegistryRoot());
+    WriteOne(PrefId::SyncMode, true, GetRegistryRoot());
 }
 void CPreferences::WriteExternalSipAddress() const {
-    WriteOne("externalSipAddress", externalSipAddress_, false, RegRoot::LocalMachine);
-}
-
-#define CORV_MARKING_SETTER(Name, Type, field) \
-    void CPreferences::Set##Name(Type v) {     \
-        field = v;                             \
-        isModified_ = true;                    \
-    }
-CORV_MARKING_SETTER(Home, const std::string&, home_)
-CORV_MARKING_SETTER(LaunchAtStartup, int, launchAtStartup_)
-CORV_MARKING_SETTER(AllowBckgrnd, int, allowBckgrnd_)
-CORV_MARKING_SETTER(UserId, const std::string&, userId_)
-CORV_MARKING_SETTER(Passwd, const std::string&, passwd_)
-CORV_MARKING_SETTER(AutoDetection, int, autoDetection_)
-CORV_MARKING_SETTER(NoProxy, int, noProxy_)
-CORV_MARKING_SETTER(UseProxyScript, int, useProxyScript_)
-CORV_MARKING_SETTER(ProxyScript, const std::string&, proxyScript_)
-CORV_MARKING_SETTER(UseProxy, int, useProxy_)
-CORV_MARKING_SETTER(HttpProxyAddress, const std::string&, httpProxyAddress_)
-CORV_MARKING_SETTER(HttpProxyPort, int, httpProxyPort_)
-CORV_MARKING_SETTER(HttpsProxyAddress, const std::string&, httpsProxyAddress_)
-CORV_MARKING_SETTER(HttpsProxyPort, int, httpsProxyPort_)
-CORV_MARKING_SETTER(ProxyAuth, const std::string&, proxyAuth_)
-CORV_MARKING_SETTER(UseSip, int, useSip_)
-#undef CORV_MARKING_SETTER
-
-void CPreferences::SetSyncMessenger(bool on) {
-    syncMessenger_ = on ? "1" : "0";
-    isModified_ = true;
-}
-void CPreferences::SetSyncMsnMessenger(bool on) {
-    syncMsnMessenger_ = on ? "1" : "0";
-    isModified_ = true;
-}
-void CPreferences::SetSyncEconf(bool on) {
-    syncEconf_ = on ? "1" : "0";
-    isModified_ = true;
+    WriteOne(PrefId::ExternalSipAddress, false, RegRoot::LocalMachine);
 }
 
 }  // namespace corv

@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "platform/files.h"
 #include "platform/memory_registry.h"
+#include "tray/core/log_capture.h"
 
 namespace corv {
 namespace {
@@ -40,6 +44,27 @@ TEST_F(PreferencesTest, NoKeysKeepDefaultsAndSaveWritesNothing) {
     p.SetUserId("someone");
     p.Save();
     EXPECT_FALSE(registry_->KeyExists(RegRoot::CurrentUser, kPreferencesKey));
+}
+
+TEST_F(PreferencesTest, HomeLosesTrailingBackslashesButARootKeepsItsOwn) {
+    struct {
+        const char* stored;
+        const char* home;
+    } cases[] = {
+        {"C:\\Corvane\\", "C:\\Corvane"},
+        {" C:\\Corvane\\\\ ", "C:\\Corvane"},
+        {"C:\\", "C:\\"},
+        {" D:\\\\\\ ", "D:\\"},
+        {"C:", "C:"},
+        {"\\\\server\\share\\", "\\\\server\\share"},
+        {"\\", ""},
+    };
+    for (const auto& c : cases) {
+        Key(RegRoot::CurrentUser).SetString("Home", c.stored);
+        CPreferences p;
+        p.Load();
+        EXPECT_EQ(c.home, p.GetHome()) << c.stored;
+    }
 }
 
 TEST_F(PreferencesTest, PerUserInstallIgnoresAllUsersValues) {
@@ -172,6 +197,18 @@ TEST_F(PreferencesTest, CopyNormalisesSyncFlagsAndDumpMasksCredentials) {
     EXPECT_EQ("--- AlwaysTunnelMedia     = 0\n", lines.back());
 }
 
+TEST_F(PreferencesTest, TheDumpShowsEachValueOnItsOwnLine) {
+    Key(RegRoot::CurrentUser).SetString("UserId", "bob\n[2026-1-1 00:00:00,000]  FAKE\x1b\x07");
+    ScopedLogCapture log;
+    CPreferences p;
+    p.Load();
+    EXPECT_TRUE(
+        log.Has("--- UserId                = bob\\n[2026-1-1 00:00:00,000]  FAKE"
+                "\\x1b\\x07\n--- Passwd "))
+        << log.Text();
+    EXPECT_TRUE(log.Has("Preferences:\n--- IsInitialized         = 1\n"));
+}
+
 TEST_F(PreferencesTest, ReloadsAndSingleValueWriters) {
     Key(RegRoot::CurrentUser).SetString("Home", "C:\\Corvane");
     CPreferences p;
@@ -202,6 +239,117 @@ TEST_F(PreferencesTest, ReloadsAndSingleValueWriters) {
     p.SetExternalSipAddress("x");
     p.WriteExternalSipAddress();
     EXPECT_FALSE(registry_->KeyExists(RegRoot::LocalMachine, kPreferencesKey));
+}
+
+// Gives every row a value unlike its default and unlike the other rows' values.
+void SetDistinct(CPreferences* p, const PrefRow& row) {
+    int i = static_cast<int>(row.id);
+    if (row.kind == PrefKind::Number)
+        p->SetNumber(row.id, 100 + i);
+    else if (row.kind == PrefKind::Flag)
+        p->SetFlag(row.id, std::string(row.textDefault) != "1");
+    else
+        p->SetText(row.id, "value" + std::to_string(i));
+}
+
+bool SameValue(const CPreferences& a, const CPreferences& b, const PrefRow& row) {
+    return row.kind == PrefKind::Number ? a.Number(row.id) == b.Number(row.id)
+                                        : a.Text(row.id) == b.Text(row.id);
+}
+
+TEST_F(PreferencesTest, EveryRowSurvivesCopySaveAndLoad) {
+    Key(RegRoot::LocalMachine).SetString("Home", ExistingFolder());
+    CPreferences p;
+    p.SetIsAdministrator(false);  // Save writes the user's key, Load merges both
+    p.Load();
+    ASSERT_TRUE(p.InstalledForAllUsers());
+    for (const PrefRow& row : PrefRows())
+        if (row.scope != PrefScope::Install) SetDistinct(&p, row);
+    ASSERT_TRUE(p.IsModified());
+
+    CPreferences copy(p);
+    for (const PrefRow& row : PrefRows()) {
+        EXPECT_TRUE(SameValue(p, copy, row)) << row.name;
+    }
+
+    // Saved rows go through Save; the installer's rows are written as the installer would.
+    p.Save();
+    RegKey machine = Key(RegRoot::LocalMachine);
+    for (const PrefRow& row : PrefRows()) {
+        if ((row.flags & kPrefSaved) || row.scope == PrefScope::RunTime) continue;
+        if (row.kind == PrefKind::Number)
+            machine.SetDword(row.name, static_cast<uint32_t>(p.Number(row.id)));
+        else if (row.scope != PrefScope::Install)
+            machine.SetString(row.name, p.Text(row.id));
+    }
+    CPreferences loaded;
+    loaded.SetIsAdministrator(false);
+    loaded.Load();
+    for (const PrefRow& row : PrefRows()) {
+        if (row.scope == PrefScope::RunTime) continue;
+        EXPECT_TRUE(SameValue(p, loaded, row)) << row.name;
+    }
+}
+
+TEST_F(PreferencesTest, RowsShareNoMemberNameOrDumpLine) {
+    const auto& rows = PrefRows();
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const PrefRow& a = rows[i];
+        EXPECT_TRUE(a.kind == PrefKind::Number ? a.number && !a.text : a.text && !a.number)
+            << a.name;
+        for (size_t j = i + 1; j < rows.size(); ++j) {
+            const PrefRow& b = rows[j];
+            EXPECT_STRNE(a.name, b.name);
+            EXPECT_FALSE(a.text && a.text == b.text) << a.name << " " << b.name;
+            EXPECT_FALSE(a.number && a.number == b.number) << a.name << " " << b.name;
+            EXPECT_FALSE(a.dumpLine && a.dumpLine == b.dumpLine) << a.name << " " << b.name;
+        }
+    }
+    for (const auto& line : CPreferences().DumpLines()) EXPECT_FALSE(line.empty());
+}
+
+// Changing one value at a time: only the group's members differ, text compared as the group says.
+TEST_F(PreferencesTest, GroupComparisons) {
+    using I = PrefId;
+    struct Case {
+        PrefGroup group;
+        bool noCase;
+        std::set<PrefId> members;
+    } cases[] = {
+        {PrefGroup::Restart,
+         true,
+         {I::UserId, I::Passwd, I::UseProxy, I::HttpProxyAddress, I::HttpProxyPort,
+          I::HttpsProxyAddress, I::HttpsProxyPort, I::ProxyScript, I::AutoDetection, I::NoProxy,
+          I::ExternalSipAddress, I::AlwaysTunnelMedia, I::ProxyAuth, I::UseProxyScript}},
+        {PrefGroup::Account, false, {I::UserId, I::Passwd}},
+        {PrefGroup::ClientChoice,
+         false,
+         {I::SyncMessenger, I::SyncMsnMessenger, I::SyncEconf, I::SyncXLite, I::DoNotSync}},
+        {PrefGroup::ClientReload,
+         false,
+         {I::SyncMessenger, I::SyncMsnMessenger, I::SyncEconf, I::SyncXLite, I::DoNotSync,
+          I::UseSip}},
+        {PrefGroup::AddressMode,
+         true,
+         {I::SyncMode, I::LocalIpAddress, I::FixedSipPort, I::FixedSocksPort}},
+        {PrefGroup::HideFlags, false, {I::HideBalloons, I::HideGUI, I::HideAll}},
+    };
+    CPreferences base;
+    for (const PrefRow& row : PrefRows())
+        if (row.kind == PrefKind::Text) base.SetText(row.id, "abc");
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.noCase, ComparisonOf(c.group) == PrefComparison::NoCase);
+        for (const PrefRow& row : PrefRows()) {
+            bool member = c.members.count(row.id) > 0;
+            CPreferences changed(base);
+            SetDistinct(&changed, row);
+            EXPECT_EQ(member, DiffersIn(c.group, base, changed)) << row.name;
+            if (row.kind != PrefKind::Text) continue;
+            CPreferences cased(base);
+            cased.SetText(row.id, "ABC");
+            EXPECT_EQ(member && !c.noCase, DiffersIn(c.group, base, cased)) << row.name;
+        }
+    }
 }
 
 }  // namespace

@@ -13,8 +13,10 @@ enum : long {
     kErrInvalidParameter = 87,
     kErrInsufficientBuffer = 122,
     kErrAlreadyExists = 183,
-    kErrMoreData = 234,  // a value larger than the caller's bound
+    kErrFilenameExcedRange = 206,  // a name or path too long for the system
+    kErrMoreData = 234,            // a value larger than the caller's bound
     kErrNoMoreItems = 259,
+    kErrDirectory = 267,  // the name is not a folder
     kErrNotSupported = 50,
     kErrCallNotImplemented = 120,
 };

@@ -28,6 +28,12 @@ long TouchFile(const std::string& path, bool* created);
 
 std::string CurrentFolder();
 long ChangeFolder(const std::string& path);
+// ChangeFolder for a path from outside. A path over the system's limit for the current folder
+// (260 UTF-16 units, counting the backslash it is given and the terminating zero) gets
+// kErrFilenameExcedRange and one that is no folder kErrDirectory, before the change is tried:
+// some systems break on such a change instead of refusing it.
+long SetCurrentFolder(const std::string& path);
+constexpr size_t kCurrentFolderLimit = 260;
 // The temporary folder, without a trailing separator.
 std::string TempFolder();
 

@@ -3,13 +3,12 @@
 // change signalling for waiters.
 #pragma once
 
-#include <condition_variable>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 
 #include "platform/registry.h"
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -51,8 +50,8 @@ class MemoryRegistry : public RegistryBackend {
     long OpenOrCreate(RegRoot root, const std::string& path, unsigned access, bool create,
                       Handle* out);
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Mutex mutex_;
+    ConditionVariable changed_;
     std::map<RegRoot, std::unique_ptr<Node>> roots_;
     std::map<std::string, unsigned> denied_;  // "root\\lower\\path" -> rights refused
 };

@@ -2,9 +2,10 @@
 #pragma once
 
 #include <deque>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -32,7 +33,7 @@ class ScriptedPrompter : public Prompter {
     std::vector<std::string> Texts();
 
   private:
-    std::mutex mutex_;
+    Mutex mutex_;
     std::deque<PromptAnswer> answers_;
     std::vector<std::string> texts_;
 };

@@ -3,12 +3,12 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "platform/network.h"
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -61,7 +61,7 @@ class ScriptedNetwork : public NetworkBackend {
         bool operator<(const RouteKey& o) const;
     };
 
-    std::mutex mutex_;
+    Mutex mutex_;
     long startupResult_ = 0;
     int startupOffered_ = kSocketsVersion20;
     long cleanupResult_ = 0;

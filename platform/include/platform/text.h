@@ -18,6 +18,17 @@ std::vector<std::string> Split(const std::string& list, char separator);
 std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 std::string FormatV(const char* fmt, va_list args);
 
+// Text from outside (registry values, command lines, other programs) shown in one line: each
+// control character (below 0x20, and 0x7f) becomes "\n", "\r", "\t" or "\xNN".
+std::string EscapeControls(const std::string& text);
+// The text with every run of control characters replaced by one blank.
+std::string WithoutControls(const std::string& text);
+// printf whose %s arguments have their control characters escaped, so that a line of the
+// format stays one line whatever the arguments hold. The format's own text is kept as it is;
+// %n writes nothing.
+std::string FormatEscaped(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatEscapedV(const char* fmt, va_list args);
+
 #ifdef _WIN32
 std::wstring Widen(const std::string& utf8);
 std::string Narrow(const std::wstring& wide);

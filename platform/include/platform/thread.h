@@ -1,13 +1,13 @@
 // Worker threads and the hand-over of events to the main window's thread.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
+
+#include "platform/sync.h"
 
 namespace corv {
 
@@ -70,8 +70,8 @@ class QueuedPoster : public MessagePoster {
     bool WaitForPosts(unsigned message, size_t count, unsigned timeoutMs);
 
   private:
-    std::mutex mutex_;
-    std::condition_variable posted_;
+    Mutex mutex_;
+    ConditionVariable posted_;
     std::deque<Message> queue_;
     std::vector<unsigned> history_;
 };

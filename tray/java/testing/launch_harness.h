@@ -76,10 +76,9 @@ class RecordingPoster : public MessagePoster {
     bool Post(unsigned message, uintptr_t wParam, intptr_t) override {
         Posted p{message, wParam, message == kMsgSetMessageString ? GetStatusText() : "",
                  std::chrono::steady_clock::now()};
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            posted_.push_back(p);
-        }
+        // Notified under the lock: a waiter that saw the post may destroy the poster at once.
+        std::lock_guard<std::mutex> lock(mutex_);
+        posted_.push_back(p);
         changed_.notify_all();
         return true;
     }

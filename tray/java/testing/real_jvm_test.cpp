@@ -4,6 +4,12 @@
 #include <gtest/gtest.h>
 #include <jni.h>
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "bridge/jni_listener.h"
 #include "platform/dynlib.h"
 #include "platform/errors.h"
@@ -52,6 +58,61 @@ class RealJvm : public ::testing::Test {
     RecordingPoster poster_;
     ForwardingListener listener_;
     JavaLaunchSettings settings_;
+};
+
+// The host's listener, forwarding to the program's own; every call stays inside a moment, so
+// that the host's exit meets a call there.
+class LingeringListener final : public CJniListener {
+  public:
+    void setStatusBar(const char* t) override {
+        Linger([&] { TheGuiListener().setStatusBar(t); });
+    }
+    void dialogBox(const char*) override {}
+    void bitrate(int) override {}
+    void balloonInfo(const char* t, const char* m) override {
+        Linger([&] { TheGuiListener().balloonInfo(t, m); });
+    }
+    void balloonWarning(const char* t, const char* m) override {
+        Linger([&] { TheGuiListener().balloonWarning(t, m); });
+    }
+    void balloonError(const char* t, const char* m) override {
+        Linger([&] { TheGuiListener().balloonError(t, m); });
+    }
+    void enableMessengerProxy() override {
+        Linger([&] { TheGuiListener().enableMessengerProxy(); });
+    }
+    void disableMessengerProxy() override {
+        Linger([&] { TheGuiListener().disableMessengerProxy(); });
+    }
+    void setSipPort(int p) override {
+        Linger([&] { TheGuiListener().setSipPort(p); });
+    }
+    void setSocksPort(int p) override {
+        Linger([&] { TheGuiListener().setSocksPort(p); });
+    }
+
+    bool WaitInside() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(120), [&] { return inside_ > 0; });
+    }
+    int Inside() const { return inside_.load(); }
+
+  private:
+    template <typename F>
+    void Linger(F&& forward) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++inside_;
+            changed_.notify_all();
+        }
+        forward();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        --inside_;
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::atomic<int> inside_{0};
 };
 
 // Calls ProxyClient.stop() from a native thread attached to the running machine.
@@ -134,6 +195,31 @@ TEST_F(RealJvm, AllNativesInOrderAndDestroyWaitsForTheClientThread) {
     EXPECT_EQ(TheGuiListener().GetSocksPort(), 1081);
     EXPECT_TRUE(InOrder(TakeLauncherLog(), {"CorvaneId: -DCorvanId=desk7\n",
                                             "Calling jvm->DestroyJavaVM()\n", "JVM terminated\n"}));
+}
+
+// The host ends while a client thread keeps calling: it takes its listener back before the
+// objects the listener reaches go, and the calls after that are ignored until the process ends
+// (the launcher thread stays inside DestroyJavaVM).
+TEST_F(RealJvm, HostExitsWhileTheClientKeepsReporting) {
+    settings_.mainClass = "corvane.testclient.EndlessReporter";
+    auto* lingering = new LingeringListener;
+    setListener(lingering);
+    auto* launcher = new JavaLauncher(&host_);
+    ASSERT_EQ(launcher->Start(1, settings_), kOk);
+    // The launcher's last post comes just before DestroyJavaVM, where its thread stays.
+    ASSERT_TRUE(poster_.WaitUntil([](const std::vector<Posted>& all) {
+        int logs = 0;
+        for (const auto& p : all) logs += p.message == kMsgJavaLog;
+        return logs >= 2;
+    }));
+    ASSERT_TRUE(lingering->WaitInside()) << "the client did not report";
+
+    setListener(nullptr);
+    EXPECT_EQ(0, lingering->Inside()) << "a call is still inside the listener taken back";
+    delete lingering;
+    EXPECT_TRUE(launcher->IsJavaRunning());
+    delete launcher;
+    SetMainPoster(nullptr);
 }
 
 TEST_F(RealJvm, ClientWithoutSyncaddress) {

@@ -24,6 +24,9 @@ class Window {
     bool Create(const std::wstring& className, const std::wstring& title, DWORD style, int x, int y,
                 int width, int height, HMENU menu = nullptr, HICON icon = nullptr);
     HWND Handle() const { return hwnd_; }
+    // Destroys the window while the object is whole, so its destroy handlers run. A derived
+    // window calls it in its destructor: the base destructor only clears up, without handlers.
+    void Destroy();
 
     // The message table: one handler per message number.
     void On(UINT message, Handler handler) { handlers_[message] = std::move(handler); }
