@@ -9,6 +9,13 @@
 #define IDB_PICTURE 172
 #define IDB_NOTIFIER_SKIN 190
 
+// The about box.
+#define IDD_ABOUTBOX 100
+#define IDB_LOGO 173
+#define IDC_ABOUT_PRODUCT 1200
+#define IDC_ABOUT_VERSION 1201
+#define IDC_ABOUT_WEB 1202
+
 #define ID_TRAY_OPEN 140
 #define ID_TRAY_EXIT 141
 #define ID_TRAY_PREFERENCES 144

@@ -4,7 +4,9 @@
     scripts/make-artwork.py [output-folder]
 
 Writes corvtray.ico (16, 32 and 48 pixels, 32 bpp with alpha), picture.bmp (the main
-window's picture, 225 x 66, 8 bpp) and notifier.bmp (the popup's skin, 315 x 103, 24 bpp).
+window's picture, 225 x 66, 8 bpp, on the window's own dark blue), logo.bmp (the about box's
+logo, 109 x 32, 24 bpp) and notifier.bmp (the popup's skin, 315 x 103, 24 bpp, light where
+its black text goes: 5 pixels in from every edge).
 The output is the same on every run, so the committed files can be checked against it.
 """
 import math
@@ -28,6 +30,7 @@ DUSK = (40, 92, 140)
 TEAL = (38, 170, 176)
 GOLD = (240, 184, 64)
 WHITE = (246, 248, 250)
+VIEW_BACKGROUND = (38, 72, 103)  # the main window's colour around the built-in picture
 
 
 def mix(a, b, t):
@@ -80,7 +83,8 @@ class Canvas:
                 y = y0 - t * r * lift * 1.3 - math.sin(t * math.pi) * r * 0.12
                 self.disc(x, y, max(0.8, r * 0.11 * (1 - t * 0.6)), GOLD)
 
-    def text(self, s, x, y, scale, colour):
+    def text(self, s, x, y, scale, colour, advance=None):
+        advance = 6 * scale if advance is None else advance
         for ch in s:
             for gy, row in enumerate(GLYPHS[ch]):
                 for gx, bit in enumerate(row):
@@ -88,7 +92,7 @@ class Canvas:
                         for dy in range(scale):
                             for dx in range(scale):
                                 self.put(x + gx * scale + dx, y + gy * scale + dy, colour)
-            x += 6 * scale
+            x += advance
 
     def frame(self, colour, width, radius):
         """A rounded border; corners outside it take the colour too."""
@@ -168,8 +172,8 @@ def ico(sizes):
 
 
 def picture():
-    c = Canvas(225, 66)
-    c.gradient(NIGHT, DUSK)
+    # The window's background colour all over, so that the picture has no visible edge.
+    c = Canvas(225, 66, VIEW_BACKGROUND)
     c.under = [row[:] for row in c.px]
     c.emblem(33, 33, 24)
     c.text("CORVANE", 72, 22, 3, WHITE)
@@ -178,18 +182,33 @@ def picture():
     return c
 
 
+def logo():
+    """The about box's logo: the emblem and the word mark on a blue badge."""
+    c = Canvas(109, 32)
+    c.gradient(NIGHT, DUSK)
+    c.under = [row[:] for row in c.px]
+    c.emblem(15.5, 15.5, 11)
+    c.text("CORVANE", 31, 9, 2, WHITE, advance=11)
+    for x in range(31, 31 + 76):
+        c.put(x, 25, GOLD)
+    return c
+
+
 def notifier():
+    """The popup's skin: light wherever its black text may go, a blue frame round it and a
+    faint emblem in the lower right corner."""
     c = Canvas(315, 103)
     c.gradient(WHITE, (214, 226, 238))
-    c.under = [row[:] for row in c.px]
-    # A title band in the product's blue, with the emblem on its left.
-    for y in range(5, 27):
-        for x in range(5, 310):
-            c.px[y][x] = (mix(NIGHT, DUSK, x / 315), 255)
-    c.under = [row[:] for row in c.px]
-    c.emblem(18, 16, 9)
-    c.text("CORVANE", 34, 9, 2, WHITE)
+    faint = Canvas(315, 103)
+    faint.px = [row[:] for row in c.px]
+    faint.under = [row[:] for row in c.px]
+    faint.emblem(284, 72, 22)
+    for y in range(c.h):  # the emblem at a fifth of its strength
+        for x in range(c.w):
+            c.px[y][x] = (mix(c.px[y][x][0], faint.px[y][x][0], 0.2), 255)
     c.frame(NIGHT, 2, 8)
+    for x in range(10, 305):  # a teal line along the top, inside the frame
+        c.put(x, 3, TEAL)
     return c
 
 
@@ -200,6 +219,7 @@ def main():
     files = {
         "corvtray.ico": ico([16, 32, 48]),
         "picture.bmp": bmp(picture(), 8),
+        "logo.bmp": bmp(logo(), 24),
         "notifier.bmp": bmp(notifier(), 24),
     }
     for name, data in files.items():

@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Runs corvtray.exe under Xvfb in a throwaway Wine prefix and takes PNG screenshots of the
-# screen: the main window, then the tray menu opened as a right click on the icon would.
+# screen: the main window with the built-in picture, the tray menu opened as a right click on
+# the icon would, the about box, the main window with a picture file in Home, and the popup
+# notifier with a sample text.
 #
 #   scripts/screenshot.sh [build-folder] [output-folder]
 #
-# build-folder defaults to build/win64 (corvtray.exe and postmsg.exe are built when missing);
-# the pictures go to output-folder (default build/screenshots): main-window.png, tray-menu.png.
+# build-folder defaults to build/win64 (corvtray.exe, postmsg.exe and notifier_show.exe are
+# built when missing); the pictures go to output-folder (default build/screenshots):
+# main-window.png, tray-menu.png, about-box.png, main-window-file-picture.png, notifier.png.
 # Extra registry values for the run: CORV_SHOT_REG="Name=Value;..." (DWORDs under Preferences).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,8 +16,9 @@ build=${1:-build/win64}
 out=${2:-build/screenshots}
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-[ -f "$build/bin/corvtray.exe" ] && [ -f "$build/tests/postmsg.exe" ] ||
-    cmake --build "$build" --target corvtray postmsg >/dev/null
+[ -f "$build/bin/corvtray.exe" ] && [ -f "$build/tests/postmsg.exe" ] &&
+    [ -f "$build/tests/notifier_show.exe" ] ||
+    cmake --build "$build" --target corvtray postmsg notifier_show >/dev/null
 build=$(cd "$build" && pwd)
 
 if [ -z "${CORV_IN_XVFB:-}" ]; then
@@ -49,10 +53,18 @@ for kv in "${extra[@]}"; do
     [ -n "$kv" ] && wine reg add "$prefs" /v "${kv%%=*}" /t REG_DWORD /d "${kv#*=}" /f >/dev/null
 done
 
-wine "$home_unix/corvtray.exe" </dev/null >/dev/null 2>&1 &
-tray=$!
 postmsg() { wine "$build/tests/postmsg.exe" "$@" </dev/null >/dev/null 2>&1; }
-postmsg Corvane 0 20 || { echo "screenshot: corvtray did not come up" >&2; exit 1; }
+start_tray() {
+    wine "$home_unix/corvtray.exe" </dev/null >/dev/null 2>&1 &
+    tray=$!
+    postmsg Corvane 0 20 || { echo "screenshot: corvtray did not come up" >&2; exit 1; }
+}
+stop_tray() {
+    postmsg Corvane 33518 5 || true
+    for _ in $(seq 1 50); do kill -0 $tray 2>/dev/null || break; sleep 0.2; done
+}
+
+start_tray
 # A status text as the Java client would send it arrives through the status message; here the
 # window's own idle text stands.
 sleep 3
@@ -61,9 +73,30 @@ import -window root "$out/main-window.png"
 postmsg Corvane 33418 5 0 516 || true
 sleep 2
 import -window root "$out/tray-menu.png"
-postmsg Corvane 33518 5 || true
-for _ in $(seq 1 50); do kill -0 $tray 2>/dev/null || break; sleep 0.2; done
-echo "screenshots: $out/main-window.png $out/tray-menu.png"
+postmsg Corvane 31 || true  # WM_CANCELMODE closes the menu
+# WM_COMMAND (273) with "About Corvane..." (57664), then its OK (1).
+postmsg Corvane 273 5 57664 || true
+sleep 2
+import -window root "$out/about-box.png"
+postmsg "About Corvane" 273 5 1 || true
+stop_tray
+
+# A picture file in Home: drawn instead of the built-in one, on the lighter blue.
+cp resources/logo.bmp "$home_unix/ZUvedARov.bmp"
+start_tray
+sleep 3
+import -window root "$out/main-window-file-picture.png"
+stop_tray
+
+# The popup notifier, as older Windows versions show balloons.
+wine "$build/tests/notifier_show.exe" 8 \
+    'Corvane\nSigned-in as alice. Calls and messages now go through the Corvane server.' \
+    </dev/null >/dev/null 2>&1 &
+sleep 3
+import -window root "$out/notifier.png"
+wait
+echo "screenshots: $out/main-window.png $out/tray-menu.png $out/about-box.png" \
+    "$out/main-window-file-picture.png $out/notifier.png"
 if [ -n "${CORV_SHOT_LOG:-}" ] && [ -f "$home_unix/logs/start0.log" ]; then
     python3 scripts/decode-log.py "$home_unix/logs/start0.log"
 fi

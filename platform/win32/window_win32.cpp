@@ -15,6 +15,12 @@ void Window::Destroy() {
 
 bool Window::Create(const std::wstring& className, const std::wstring& title, DWORD style, int x,
                     int y, int width, int height, HMENU menu, HICON icon) {
+    return CreateEx(0, className, title, style, x, y, width, height, nullptr, menu, icon);
+}
+
+bool Window::CreateEx(DWORD exStyle, const std::wstring& className, const std::wstring& title,
+                      DWORD style, int x, int y, int width, int height, HWND parent, HMENU menu,
+                      HICON icon) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
@@ -29,8 +35,8 @@ bool Window::Create(const std::wstring& className, const std::wstring& title, DW
         wc.lpszClassName = className.c_str();
         if (!RegisterClassExW(&wc)) return false;
     }
-    hwnd_ = CreateWindowExW(0, className.c_str(), title.c_str(), style, x, y, width, height,
-                            nullptr, menu, instance, this);
+    hwnd_ = CreateWindowExW(exStyle, className.c_str(), title.c_str(), style, x, y, width, height,
+                            parent, menu, instance, this);
     return hwnd_ != nullptr;
 }
 

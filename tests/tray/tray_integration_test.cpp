@@ -288,6 +288,29 @@ TEST_F(TrayProgramTest, RefusedStartLeavesNoTrayIcon) {
     ASSERT_TRUE(Ended());
 }
 
+// Needs a notification area, as the tests above. A restarted Explorer announces its new
+// taskbar, which holds none of the old icons.
+TEST_F(TrayProgramTest, TrayIconComesBackWhenTheTaskbarIsCreatedAgain) {
+    if (!FindWindowW(L"Shell_TrayWnd", nullptr)) GTEST_SKIP() << "no notification area";
+    Launch(L"/hide");
+    ASSERT_TRUE(TrayIconPresent());
+    NOTIFYICONDATAW gone = {};
+    gone.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    gone.hWnd = window_;
+    gone.uID = 128;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &gone));  // as the old taskbar's end leaves it
+    ASSERT_FALSE(TrayIconPresent());
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(HWND_BROADCAST, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0,
+                        SMTO_ABORTIFHUNG, kBound, &result);
+    EXPECT_TRUE(TrayIconPresent());
+    PostMessageW(window_, kQuit, 0, 0);
+    ASSERT_TRUE(Ended());
+    EXPECT_FALSE(TrayIconPresent());
+    EXPECT_NE(std::string::npos,
+              Log().find("CMainFrame: tray icon added again for the new taskbar\n"));
+}
+
 TEST_F(TrayProgramTest, TheEndOfTheWindowsSessionIsAnOrderlyExit) {
     Launch(L"/hide");
     // What the running client publishes once Java runs (no Java runtime runs here).
@@ -351,6 +374,10 @@ TEST_F(TrayProgramTest, StoredPositionOutsideTheScreenIsIgnored) {
 }
 
 TEST_F(TrayProgramTest, EveryPrivateMessageIsLogged) {
+    // No messenger is set up here: with their synchronisation on, the messenger switch would
+    // rightly ask about the messengers it cannot reach.
+    SetString(kPrefs, "SyncMessenger", "0");
+    SetString(kPrefs, "SyncMsnMessenger", "0");
     Launch(L"/hide");
     for (UINT m = 33419; m <= 33428; ++m)
         if (m != 33425) Deliver(m);

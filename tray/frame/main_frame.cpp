@@ -11,13 +11,13 @@
 #include "tray/core/messages.h"
 #include "tray/core/status_publisher.h"
 #include "tray/core/status_text.h"
+#include "tray/ui/notifier_window.h"
 
 namespace corv {
 
 namespace {
 
 const wchar_t kClassName[] = L"CorvaneMainFrame";
-const char kPictureFile[] = "ZUvedARov.bmp";
 
 // Versions without balloon tips get the popup notifier.
 bool LacksBalloons(const std::string& version) {
@@ -49,13 +49,12 @@ std::wstring LoadPrompt(UINT id) {
 
 }  // namespace
 
-CMainFrame::CMainFrame() : listener_(&defaultListener_) {}
+CMainFrame::CMainFrame() : listener_(&defaultListener_), notifierFactory_(MakeTaskbarNotifier) {}
 
 CMainFrame::~CMainFrame() {
     // Whatever ended the program (a refused or failed start too), the destroy handlers run.
     Destroy();
     if (trayMenu_) DestroyMenu(trayMenu_);
-    if (picture_) DeleteObject(picture_);
 }
 
 void CMainFrame::SetListener(const FrameListener* listener) {
@@ -88,19 +87,21 @@ bool CMainFrame::CreateFrame() {
 
 WindowRect CMainFrame::InitialRect() {
     int sw = GetSystemMetrics(SM_CXSCREEN), sh = GetSystemMetrics(SM_CYSCREEN);
-    std::wstring file = Widen(WithTrailingBackslash(ProgramPath()) + kPictureFile);
+    std::wstring file = Widen(FileInHome(ProgramPath(), kPictureFile));
     PictureSource source = PictureSource::None;
-    picture_ = static_cast<HBITMAP>(
+    HBITMAP picture = static_cast<HBITMAP>(
         LoadImageW(nullptr, file.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
-    if (picture_) {
+    if (picture) {
         source = PictureSource::File;
     } else {
-        picture_ = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
-                                                   MAKEINTRESOURCEW(IDB_PICTURE), IMAGE_BITMAP, 0,
-                                                   0, LR_DEFAULTCOLOR));
-        if (picture_) source = PictureSource::Resource;
+        picture = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr),
+                                                  MAKEINTRESOURCEW(IDB_PICTURE), IMAGE_BITMAP, 0, 0,
+                                                  LR_DEFAULTCOLOR));
+        if (picture) source = PictureSource::Resource;
     }
-    SIZE size = picture_ ? BitmapSize(picture_) : SIZE{0, 0};
+    // Only its size counts here; the view draws its own.
+    SIZE size = picture ? BitmapSize(picture) : SIZE{0, 0};
+    if (picture) DeleteObject(picture);
     WindowRect r = DefaultWindowRect(sw, sh, source, size.cx, size.cy);
     ApplyStoredWindowRect(&r, sw, sh);
     return r;
@@ -112,14 +113,16 @@ void CMainFrame::InstallHandlers() {
         return 0;
     });
     On(WM_SIZE, [this](WPARAM, LPARAM) -> LRESULT {
-        if (statusBar_) SendMessageW(statusBar_, WM_SIZE, 0, 0);
-        InvalidateRect(Handle(), nullptr, TRUE);
+        LayOut();
         return 0;
     });
-    On(WM_PAINT, [this](WPARAM, LPARAM) -> LRESULT {
-        OnPaint();
-        return 0;
-    });
+    // Explorer started again: its new taskbar has none of the old icons.
+    if (UINT taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated")) {
+        On(taskbarCreated, [this](WPARAM, LPARAM) -> LRESULT {
+            Guard("OnTaskbarCreated", [this] { OnTaskbarCreated(); });
+            return 0;
+        });
+    }
     On(kMsgTrayIcon, [this](WPARAM, LPARAM lParam) -> LRESULT {
         Guard("OnTrayNotification", [&] { OnTrayIcon(lParam); });
         return 0;
@@ -203,6 +206,8 @@ void CMainFrame::InstallHandlers() {
                 PostMessageW(Handle(), WM_CLOSE, 0, 0);
                 return 0;
             default:
+                // The view's commands: preferences, readme, about box.
+                if (view_.OnCommand(LOWORD(wParam))) return 0;
                 return Default(WM_COMMAND, wParam, lParam);
         }
     });
@@ -238,6 +243,8 @@ void CMainFrame::OnCreate() {
     statusBar_ = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
                                  0, 0, 0, 0, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
     ShowStatusText(std::string());
+    view_.Create(Handle(), [this] { return configMgr_; });
+    LayOut();
     if (!flags_.hideAll) {
         trayIcon_ = {};
         trayIcon_.cbSize = NOTIFYICONDATAW_V2_SIZE;
@@ -253,6 +260,26 @@ void CMainFrame::OnCreate() {
         iconAdded_ = Shell_NotifyIconW(NIM_ADD, &trayIcon_) != FALSE;
     }
     SetTimer(Handle(), kVerifyTimer, kVerifyDelayMs, nullptr);
+}
+
+void CMainFrame::OnTaskbarCreated() {
+    if (!trayIcon_.hWnd) return;  // never had one (HideAll)
+    // The icon as it is now, without the last balloon coming back.
+    trayIcon_.uFlags &= ~NIF_INFO;
+    iconAdded_ = Shell_NotifyIconW(NIM_ADD, &trayIcon_) != FALSE;
+    if (iconAdded_) TheLog().Log("CMainFrame: tray icon added again for the new taskbar\n");
+}
+
+void CMainFrame::LayOut() {
+    RECT client, bar = {};
+    GetClientRect(Handle(), &client);
+    if (statusBar_) {
+        SendMessageW(statusBar_, WM_SIZE, 0, 0);
+        GetWindowRect(statusBar_, &bar);
+    }
+    if (view_.Handle())
+        MoveWindow(view_.Handle(), 0, 0, client.right, client.bottom - (bar.bottom - bar.top),
+                   TRUE);
 }
 
 bool CMainFrame::DestroyTrayMenu() {
@@ -375,25 +402,6 @@ void CMainFrame::OnDestroyed() {
         notifier_.reset();
         if (!IsDuplicate()) RemoveStatusValues(ClientId());
     });
-}
-
-void CMainFrame::OnPaint() {
-    PAINTSTRUCT ps;
-    HDC dc = BeginPaint(Handle(), &ps);
-    if (picture_) {
-        RECT client, bar = {};
-        GetClientRect(Handle(), &client);
-        if (statusBar_) GetWindowRect(statusBar_, &bar);
-        int height = client.bottom - (bar.bottom - bar.top);
-        SIZE size = BitmapSize(picture_);
-        HDC mem = CreateCompatibleDC(dc);
-        HGDIOBJ old = SelectObject(mem, picture_);
-        BitBlt(dc, (client.right - size.cx) / 2, (height - size.cy) / 2, size.cx, size.cy, mem, 0,
-               0, SRCCOPY);
-        SelectObject(mem, old);
-        DeleteDC(mem);
-    }
-    EndPaint(Handle(), &ps);
 }
 
 void CMainFrame::SetTitle(const std::string& title) {

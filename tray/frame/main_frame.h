@@ -14,6 +14,7 @@
 #include "tray/app/frame_listener.h"
 #include "tray/app/frame_rules.h"
 #include "tray/frame/taskbar_notifier.h"
+#include "tray/ui/corvan_view.h"
 
 namespace corv {
 
@@ -42,6 +43,7 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     void SetSessionEndHandler(std::function<void()> handler) { sessionEnd_ = std::move(handler); }
 
     bool HasTrayIcon() const { return iconAdded_; }
+    CCorvanView& View() { return view_; }
     const HideFlags& Flags() const { return flags_; }
 
   protected:
@@ -60,7 +62,8 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     void OnClose();
     void OnEndSession();
     void OnDestroy();
-    void OnPaint();
+    void OnTaskbarCreated();
+    void LayOut();
     void ShowStatusText(const std::string& utf8);
     void BringToFront();
     bool ReadmeInHome() const;
@@ -83,7 +86,7 @@ class CMainFrame : public Window, public AppWindow, private TrayMenuHost {
     HMENU trayMenu_ = nullptr;
     HideFlags flags_;
     HWND statusBar_ = nullptr;
-    HBITMAP picture_ = nullptr;
+    CCorvanView view_;
 };
 
 }  // namespace corv

@@ -185,7 +185,7 @@ TEST_F(MainFrameTest, OtherStatusMessagesGetTheDefaultHandling) {
     EXPECT_EQ(L"Ready", StatusBarText());
     Post(kMsgSetMessageString, 140);  // a command's prompt, as a frame shows it
     EXPECT_EQ("<none>", Value("Status"));
-    EXPECT_EQ(L"Open the Corvane window", StatusBarText());
+    EXPECT_EQ(L"Show Corvane Window", StatusBarText());
 }
 
 TEST_F(MainFrameTest, PrivateMessagesReachTheControllerAndTimerVerifiesOnce) {
@@ -378,6 +378,38 @@ TEST_F(MainFrameTest, LeftClickShowsTheWindowUnlessHideGuiIsSet) {
     Post(kMsgTrayIcon, CMainFrame::kTrayIconId, WM_LBUTTONDOWN);
     EXPECT_FALSE(IsWindowVisible(frame_->Handle()));
     Post(kMsgTrayIcon, CMainFrame::kTrayIconId, WM_MOUSEMOVE);  // ignored
+}
+
+// What the preferences sheet will be: records how the view opens and closes it.
+class RecordingSheet : public PreferencesOpener {
+  public:
+    void OpenPreferences(HWND owner) override { owners.push_back(owner); }
+    void ClosePreferences() override { ++closed; }
+    std::vector<HWND> owners;
+    int closed = 0;
+};
+
+TEST_F(MainFrameTest, TheViewFillsTheFrameAboveTheStatusBarAndGetsItsCommands) {
+    Start();
+    HWND view = frame_->View().Handle();
+    ASSERT_NE(nullptr, view);
+    EXPECT_EQ(frame_->Handle(), GetParent(view));
+    MoveWindow(frame_->Handle(), 10, 10, 500, 300, TRUE);
+    RECT client, viewRect, bar;
+    GetClientRect(frame_->Handle(), &client);
+    GetClientRect(view, &viewRect);
+    GetWindowRect(FindWindowExW(frame_->Handle(), nullptr, STATUSCLASSNAMEW, nullptr), &bar);
+    EXPECT_EQ(client.right, viewRect.right);
+    EXPECT_EQ(client.bottom - (bar.bottom - bar.top), viewRect.bottom);
+
+    Post(WM_COMMAND, 144);  // no sheet yet: nothing opens
+    EXPECT_NE(std::string::npos, Said().find("CCorvanView: no preferences sheet to open\n"));
+    RecordingSheet sheet;
+    frame_->View().SetPreferencesOpener(&sheet);
+    Post(WM_COMMAND, 144);
+    EXPECT_EQ((std::vector<HWND>{frame_->Handle()}), sheet.owners);
+    frame_.reset();  // an open sheet goes with the view
+    EXPECT_EQ(1, sheet.closed);
 }
 
 }  // namespace

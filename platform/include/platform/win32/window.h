@@ -23,6 +23,11 @@ class Window {
     // Registers the class on first use and creates the window (hidden).
     bool Create(const std::wstring& className, const std::wstring& title, DWORD style, int x, int y,
                 int width, int height, HMENU menu = nullptr, HICON icon = nullptr);
+    // The same with extended styles and a parent: the parent of a child window (WS_CHILD, and
+    // `menu` is then its id) or the owner of a popup.
+    bool CreateEx(DWORD exStyle, const std::wstring& className, const std::wstring& title,
+                  DWORD style, int x, int y, int width, int height, HWND parent,
+                  HMENU menu = nullptr, HICON icon = nullptr);
     HWND Handle() const { return hwnd_; }
     // Destroys the window while the object is whole, so its destroy handlers run. A derived
     // window calls it in its destructor: the base destructor only clears up, without handlers.
