@@ -1,9 +1,6 @@
 // The host-table stand-in: the machine's own host entry from a file, for tests and the demo.
 #include "platform/host_table.h"
 
-#include <cstdio>
-#include <sstream>
-
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -13,36 +10,62 @@ const char* const kHostTableVariable = "CORVANE_HOST_TABLE";
 
 namespace {
 
-bool IsLoopbackAddress(const std::string& s) {
-    unsigned a, b, c, d;
-    char extra;
-    return std::sscanf(s.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) == 4 && a == 127 &&
-           b < 256 && c < 256 && d < 256;
+// Four decimal numbers of 0 to 255 joined by dots; *first gets the first.
+bool IsDottedAddress(const std::string& s, unsigned* first = nullptr) {
+    unsigned parts[4] = {0, 0, 0, 0};
+    size_t part = 0, digits = 0;
+    for (char c : s) {
+        if (c == '.') {
+            if (digits == 0 || ++part == 4) return false;
+            digits = 0;
+        } else if (c >= '0' && c <= '9' && digits < 3) {
+            parts[part] = parts[part] * 10 + static_cast<unsigned>(c - '0');
+            if (parts[part] > 255) return false;
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    if (part != 3 || digits == 0) return false;
+    if (first) *first = parts[0];
+    return true;
 }
 
-bool IsDottedAddress(const std::string& s) {
-    unsigned a, b, c, d;
-    char extra;
-    return std::sscanf(s.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &extra) == 4 && a < 256 &&
-           b < 256 && c < 256 && d < 256;
+bool IsLoopbackAddress(const std::string& s) {
+    unsigned first = 0;
+    return IsDottedAddress(s, &first) && first == 127;
 }
 
 }  // namespace
 
 bool ParseHostTable(const std::string& text, HostTable* out) {
     HostTable table;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream words(line.substr(0, line.find('#')));
-        std::string word;
-        while (words >> word) {
-            if (table.name.empty())
-                table.name = word;
-            else if (IsLoopbackAddress(word))
-                table.addresses.push_back(word);
+    bool comment = false;
+    std::string word;
+    auto take = [&] {
+        if (word.empty()) return;
+        if (table.name.empty())
+            table.name = word;
+        else if (IsLoopbackAddress(word))
+            table.addresses.push_back(word);
+        word.clear();
+    };
+    for (char c : text) {
+        if (c == '\n' || c == '\r') {
+            take();
+            comment = false;
+        } else if (comment) {
+            continue;
+        } else if (c == '#') {
+            take();
+            comment = true;
+        } else if (c == ' ' || c == '\t') {
+            take();
+        } else {
+            word += c;
         }
     }
+    take();
     if (table.name.empty()) return false;
     *out = table;
     return true;

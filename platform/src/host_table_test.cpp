@@ -40,7 +40,8 @@ TEST_F(HostTableTest, TheFileIsReadAtEveryLookupAndOnlyLoopbackAddressesCount) {
     EXPECT_EQ(kSockErrNetDown, net.HostName(&name));  // no file yet
     EXPECT_EQ(kSockErrHostNotFound, net.LookupHost("desk", &a));
 
-    Write("# the test's machine\ndesk 127.0.0.5 10.1.2.3 127.0.0.1 # comment 127.0.0.9\n");
+    Write(
+        "# the test's machine\ndesk 127.0.0.5 10.1.2.3 127.0.0.256 127.1 127.0.0.1 # 127.0.0.9\n");
     ASSERT_EQ(0, net.HostName(&name));
     EXPECT_EQ("desk", name);
     ASSERT_EQ(0, net.LookupHost("DESK", &a));
