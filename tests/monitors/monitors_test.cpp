@@ -198,6 +198,11 @@ TEST_F(MonitorsTest, AnotherProgramsChangesReloadTheClientChoiceOnceAndRestartOn
 TEST_F(MonitorsTest, FourAddressLossesInAnHourGiveThreeReconnectsAndThenNoMore) {
     TrayProcess tray("reconnect");
     Account(tray);
+    // No messenger is set up here: with their synchronisation on, the stand-in client's
+    // messenger switch would rightly ask about the messengers it cannot reach.
+    SetString(HKEY_CURRENT_USER, kPrefs, "SyncMessenger", "0");
+    SetString(HKEY_CURRENT_USER, kPrefs, "SyncMsnMessenger", "0");
+    SetString(HKEY_CURRENT_USER, kPrefs, "DoNotSync", "1");
     // The tests' stand-in for a Java runtime, as a private runtime of the install.
     std::string client = tray.Home() + "\\jre-1.4.2\\bin\\client";
     for (const char* part : {"\\jre-1.4.2", "\\jre-1.4.2\\bin", "\\jre-1.4.2\\bin\\client"})

@@ -40,6 +40,11 @@ setup_wine() {
     wine reg add "$prefs" /v Home /t REG_SZ /d 'C:\Corvane' /f >/dev/null 2>&1
     wine reg add "$prefs" /v UserId /t REG_SZ /d bench /f >/dev/null 2>&1
     wine reg add "$prefs" /v Passwd /t REG_SZ /d 0cc175b9c0f1b6a831c399e269772661 /f >/dev/null 2>&1
+    # No messenger is set up: their synchronisation off, so that nothing asks about them.
+    for v in SyncMessenger SyncMsnMessenger; do
+        wine reg add "$prefs" /v $v /t REG_SZ /d 0 /f >/dev/null 2>&1
+    done
+    wine reg add "$prefs" /v DoNotSync /t REG_SZ /d 1 /f >/dev/null 2>&1
     wine reg add 'HKCU\Software\JavaSoft\Prefs\corvane\proxyclient\/Logger' /v log/Format1814 \
         /t REG_SZ /d ascii /f >/dev/null 2>&1
 }
