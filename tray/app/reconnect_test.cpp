@@ -191,9 +191,8 @@ TEST_F(ReconnectTest, TheStartedClientsAddressIsPublishedAndWatched) {
     mgr_.Connection().SetConfigMgr(&mgr_);
     mgr_.OnJavaStarted(1);  // on the launcher's thread: posts
     DefaultFrameListener listener;
-    poster_.Pump([&](const QueuedPoster::Message& m) {
-        HandleFrameMessage(m.message, &mgr_, listener);
-    });
+    poster_.Pump(
+        [&](const QueuedPoster::Message& m) { HandleFrameMessage(m.message, &mgr_, listener); });
     EXPECT_EQ(std::vector<std::string>{"sync 1"}, mgr_.calls);
     RegKey settings;
     settings.Open(RegRoot::CurrentUser, kSettingsKeyPath);
