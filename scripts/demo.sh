@@ -8,7 +8,7 @@ if [ "${1:-}" = "--native" ]; then exec bash scripts/demo-native.sh; fi
 bash scripts/setup.sh
 echo "== building the Windows programs (win64)"
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target corvtray postmsg corvane_client >/dev/null
+cmake --build --preset win64 --target corvtray postmsg corvane_client corv_fake_jvm >/dev/null
 
 export WINEPREFIX=$(mktemp -d /tmp/corv-demo.XXXXXX)
 export WINEDEBUG=-all
@@ -100,6 +100,47 @@ else
     echo "   no log was written"
     exit 1
 fi
+
+echo
+echo "== a reconnect: the address the program sees changes while the client runs"
+echo "   The program reads its machine's addresses from a host table file for this part"
+echo "   (CORVANE_HOST_TABLE, loopback addresses only). The release monitor only watches a"
+echo "   started Java client, and no Windows Java runtime can be had here, so the client runs"
+echo "   with the tests' stand-in jvm.dll: a test double that answers like a client, not Java."
+hosts_unix="$WINEPREFIX/drive_c/corv-hosts.txt"
+export CORVANE_HOST_TABLE='C:\corv-hosts.txt'
+set_hosts() { echo "corvhost $1" >"$hosts_unix.new" && mv "$hosts_unix.new" "$hosts_unix"; }
+active_address() {
+    wine reg query 'HKCU\SOFTWARE\Velmora\Corvane\Settings' /v ActiveIpAddress </dev/null 2>/dev/null |
+        tr -d '\r' | awk '$1 == "ActiveIpAddress" { print $3 }'
+}
+wait_for_address() {
+    for _ in $(seq 1 600); do [ "$(active_address)" = "$1" ] && return 0; sleep 0.1; done
+    echo "   the client did not publish $1"; return 1
+}
+mkdir -p "$home_unix/jre-1.4.2/bin/client"
+cp build/win64/tray/java/fakejre/bin/client/jvm.dll "$home_unix/jre-1.4.2/bin/client/"
+set_hosts 127.0.0.5
+echo "== the machine's address is 127.0.0.5; starting corvtray.exe"
+wine "$home_unix/corvtray.exe" </dev/null >/dev/null 2>&1 &
+wait_for_address 127.0.0.5
+echo "   the client is up on 127.0.0.5 (ActiveIpAddress), its release monitor watches it"
+echo "== the address changes to 127.0.0.6"
+set_hosts 127.0.0.6
+wait_for_address 127.0.0.6
+echo "   a new copy came up and published 127.0.0.6"
+wine build/win64/tests/postmsg.exe Corvane 33518 10 </dev/null >/dev/null 2>&1 || true
+sleep 3
+rm -rf "$home_unix/jre-1.4.2"
+show() {
+    python3 scripts/decode-log.py "$1" | grep -E "$2" | sed 's/^/   /'
+}
+echo "== the old copy's log ($home_win\\logs\\start1.log):"
+show "$home_unix/logs/start1.log" \
+    'ReleaseMonitor|GetActiveAddress returned|OnIpAddrReleased|nrestarts|/Reconnect|OnClose|Exiting at'
+echo "== the new copy's log ($home_win\\logs\\start0.log):"
+show "$home_unix/logs/start0.log" \
+    'ProgramName|Start Registry Monitor|JavaLauncher started|Active Address|Set active ip|Exiting at'
 
 # The windows the user works with, as pictures: a first start's account dialog, the main window,
 # every page of the preferences sheet and its dialogs, the tray menu; at 96 and at 120 dpi.

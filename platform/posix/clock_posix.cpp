@@ -24,3 +24,11 @@ LocalTime LocalTimeNow() {
 }
 
 }  // namespace corv
+
+namespace corv {
+
+int64_t SystemSecondsSince1970() {
+    return static_cast<int64_t>(time(nullptr));
+}
+
+}  // namespace corv

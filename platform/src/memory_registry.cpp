@@ -239,20 +239,43 @@ long MemoryRegistry::EnumValue(Handle h, uint32_t index, RegValue* out) {
     return kOk;
 }
 
-long MemoryRegistry::WaitForChange(Handle h, bool subtree, unsigned timeoutMs) {
-    std::unique_lock<Mutex> lock(mutex_);
+struct MemoryRegistry::Watch {
+    OpenKey key;
+    bool subtree = false;
+    uint64_t armedAt = 0;
+};
+
+uint64_t MemoryRegistry::Changes(const Watch& watch) {
+    Node* n = Find(watch.key);
+    if (!n) return ~0ull;  // deleted: counts as a change
+    return watch.subtree ? n->treeChanges : n->ownChanges;
+}
+
+long MemoryRegistry::ArmWatch(Handle h, bool subtree, void** watch) {
+    std::lock_guard<Mutex> lock(mutex_);
     auto* key = static_cast<OpenKey*>(h);
-    Node* node = Find(*key);
-    if (!node) return kErrKeyDeleted;
-    auto counter = [&]() -> uint64_t {
-        Node* n = Find(*key);
-        if (!n) return ~0ull;  // deleted: counts as a change
-        return subtree ? n->treeChanges : n->ownChanges;
-    };
-    uint64_t start = counter();
+    if (!Find(*key)) return kErrKeyDeleted;
+    auto* w = static_cast<Watch*>(*watch);
+    if (!w) {
+        w = new Watch;
+        *watch = w;
+    }
+    w->key = *key;
+    w->subtree = subtree;
+    w->armedAt = Changes(*w);
+    return kOk;
+}
+
+long MemoryRegistry::WaitWatch(void* watch, unsigned timeoutMs) {
+    std::unique_lock<Mutex> lock(mutex_);
+    auto* w = static_cast<Watch*>(watch);
     bool changed = changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                     [&] { return counter() != start; });
+                                     [&] { return Changes(*w) != w->armedAt; });
     return changed ? kOk : kWaitTimeout;
+}
+
+void MemoryRegistry::CloseWatch(void* watch) {
+    delete static_cast<Watch*>(watch);
 }
 
 std::unique_ptr<MemoryRegistry::Node> MemoryRegistry::CopyTree(const Node& from) {

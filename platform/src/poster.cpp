@@ -1,4 +1,5 @@
 #include <atomic>
+#include <chrono>
 
 #include "platform/thread.h"
 
@@ -20,7 +21,23 @@ bool PostToMain(unsigned message, uintptr_t wParam, intptr_t lParam) {
 bool QueuedPoster::Post(unsigned message, uintptr_t wParam, intptr_t lParam) {
     std::lock_guard<Mutex> lock(mutex_);
     queue_.push_back({message, wParam, lParam});
+    history_.push_back(message);
+    posted_.notify_all();
     return true;
+}
+
+std::vector<unsigned> QueuedPoster::History() {
+    std::lock_guard<Mutex> lock(mutex_);
+    return history_;
+}
+
+bool QueuedPoster::WaitForPosts(unsigned message, size_t count, unsigned timeoutMs) {
+    std::unique_lock<Mutex> lock(mutex_);
+    return posted_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        size_t n = 0;
+        for (unsigned m : history_) n += m == message;
+        return n >= count;
+    });
 }
 
 size_t QueuedPoster::Pump(const std::function<void(const Message&)>& handler) {

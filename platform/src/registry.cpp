@@ -173,9 +173,18 @@ std::vector<RegValue> RegKey::Values() const {
     return values;
 }
 
-long RegKey::WaitForChange(bool subtree, unsigned timeoutMs) {
-    if (!handle_) return kErrInvalidHandle;
-    return Registry().WaitForChange(handle_, subtree, timeoutMs);
+RegWatch::~RegWatch() {
+    if (watch_) Registry().CloseWatch(watch_);
+}
+
+long RegWatch::Arm(const RegKey& key, bool subtree) {
+    if (!key.handle_) return kErrInvalidHandle;
+    return Registry().ArmWatch(key.handle_, subtree, &watch_);
+}
+
+long RegWatch::Wait(unsigned timeoutMs) {
+    if (!watch_) return kErrInvalidHandle;
+    return Registry().WaitWatch(watch_, timeoutMs);
 }
 
 RegValue MakeStringValue(const std::string& name, const std::string& text) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
 
 #include "platform/file_ops.h"
@@ -101,21 +100,23 @@ TEST_P(RegistryTest, EnumerationDeletionAndMissingKeys) {
     EXPECT_EQ(kErrInvalidHandle, missing.QueryString("x", &s));
 }
 
-TEST_P(RegistryTest, WaitForChangeWakesOnAValueChangeAndTimesOutOtherwise) {
-    RegKey key;
+TEST_P(RegistryTest, AWatchSeesEveryChangeMadeAfterItWasArmed) {
+    RegKey key, writer;
     ASSERT_EQ(kOk, key.Create(RegRoot::CurrentUser, base_));
-    EXPECT_EQ(kWaitTimeout, key.WaitForChange(true, 50));
-    std::atomic<bool> go{false};
-    std::thread writer([&] {
-        while (!go) std::this_thread::yield();
-        SleepMs(100);
-        RegKey w;
-        w.Open(RegRoot::CurrentUser, base_, kRegReadWrite);
-        w.SetString("Changed", "yes");
-    });
-    go = true;
-    EXPECT_EQ(kOk, key.WaitForChange(true, 10000));
-    writer.join();
+    ASSERT_EQ(kOk, writer.Create(RegRoot::CurrentUser, base_ + "\\Sub"));
+    RegWatch watch;
+    ASSERT_EQ(kOk, watch.Arm(key, true));
+    EXPECT_EQ(kWaitTimeout, watch.Wait(50));
+    // Made before the wait begins, so a watch armed only inside the wait would miss it.
+    ASSERT_EQ(kOk, key.SetString("Changed", "yes"));
+    EXPECT_EQ(kOk, watch.Wait(10000));
+
+    // A value of a subkey, set while the watch waits.
+    ASSERT_EQ(kOk, watch.Arm(key, true));
+    EXPECT_EQ(kWaitTimeout, watch.Wait(50));
+    std::thread later([&] { writer.SetString("Deep", "2"); });
+    EXPECT_EQ(kOk, watch.Wait(10000));
+    later.join();
 }
 
 TEST_P(RegistryTest, ASavedKeyLoadsAsAHiveAndUnloadsBackIntoItsFile) {
@@ -198,16 +199,15 @@ TEST(MemoryRegistryTest, AHiveStaysLoadedWhileAKeyInItIsOpen) {
     EXPECT_EQ(kOk, UnloadHive(RegRoot::Users, "H"));
 }
 
-TEST(MemoryRegistryTest, SignalWakesAWaiterOnAParentKey) {
+TEST(MemoryRegistryTest, SignalWakesAWatchOnAParentKey) {
     ScopedMemoryRegistry reg;
     RegKey key;
     ASSERT_EQ(kOk, key.Create(RegRoot::CurrentUser, "Software\\P\\Child"));
     ASSERT_EQ(kOk, key.Open(RegRoot::CurrentUser, "Software\\P"));
-    std::thread t([&] {
-        SleepMs(50);
-        reg->Signal(RegRoot::CurrentUser, "Software\\P\\Child");
-    });
-    EXPECT_EQ(kOk, key.WaitForChange(true, 10000));
+    RegWatch watch;
+    ASSERT_EQ(kOk, watch.Arm(key, true));
+    std::thread t([&] { reg->Signal(RegRoot::CurrentUser, "Software\\P\\Child"); });
+    EXPECT_EQ(kOk, watch.Wait(10000));
     t.join();
 }
 

@@ -139,17 +139,23 @@ class Win32Registry : public RegistryBackend {
         return kOk;
     }
 
-    long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) override {
-        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (!event) return static_cast<long>(GetLastError());
-        long rc = RegNotifyChangeKeyValue(static_cast<HKEY>(h), subtree,
-                                          REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
-                                          event, TRUE);
-        if (rc == ERROR_SUCCESS)
-            rc = WaitForSingleObject(event, timeoutMs) == WAIT_OBJECT_0 ? kOk : kWaitTimeout;
-        CloseHandle(event);
-        return rc;
+    long ArmWatch(Handle h, bool subtree, void** watch) override {
+        HANDLE event = static_cast<HANDLE>(*watch);
+        if (!event) {
+            event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+            if (!event) return static_cast<long>(GetLastError());
+            *watch = event;
+        }
+        ResetEvent(event);
+        return RegNotifyChangeKeyValue(static_cast<HKEY>(h), subtree, REG_NOTIFY_CHANGE_LAST_SET,
+                                       event, TRUE);
     }
+    long WaitWatch(void* watch, unsigned timeoutMs) override {
+        DWORD r = WaitForSingleObject(static_cast<HANDLE>(watch), timeoutMs);
+        if (r == WAIT_OBJECT_0) return kOk;
+        return r == WAIT_TIMEOUT ? kWaitTimeout : static_cast<long>(GetLastError());
+    }
+    void CloseWatch(void* watch) override { CloseHandle(static_cast<HANDLE>(watch)); }
 
     long SaveHive(Handle h, const std::string& file) override {
         // Windows refuses an existing file; Wine would overwrite it.

@@ -72,6 +72,9 @@ HWND WaitForProcessWindow(unsigned pid, const std::string& title, unsigned timeo
                           const wchar_t* windowClass = nullptr);
 
 bool FileExists(const std::string& path);
+// Deletes a folder tree inside the temp folder (absolute path; anything else is refused),
+// without following links.
+void RemoveTestFolder(const std::string& path);
 void WriteFile(const std::string& path, const std::string& text);
 
 }  // namespace corv::test

@@ -134,6 +134,34 @@ class TrayProgramTest : public ::testing::Test {
         ASSERT_NE(0, SendMessageTimeoutW(window_, message, 0, 0, SMTO_NORMAL, kBound, &result));
     }
 
+    // Answers the process's message box with OK once it shows; its text, empty when none came.
+    std::string AnswerMessageBox() {
+        struct Search {
+            DWORD pid;
+            HWND found;
+        } search{GetProcessId(process_), nullptr};
+        for (DWORD waited = 0; waited < kBound; waited += 50, Sleep(50)) {
+            EnumWindows(
+                [](HWND w, LPARAM p) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(p);
+                    DWORD owner = 0;
+                    GetWindowThreadProcessId(w, &owner);
+                    wchar_t cls[64] = L"";
+                    GetClassNameW(w, cls, 64);
+                    if (owner == s->pid && std::wstring(cls) == L"#32770") s->found = w;
+                    return s->found == nullptr;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            wchar_t text[512] = L"";
+            if (search.found && GetDlgItemTextW(search.found, 0xFFFF, text, 512) > 0) {
+                PostMessageW(search.found, WM_COMMAND, IDOK, 0);
+                return Narrow(text);
+            }
+            search.found = nullptr;
+        }
+        return std::string();
+    }
+
     bool TrayIconPresent() {
         NOTIFYICONDATAW nid = {};
         nid.cbSize = NOTIFYICONDATAW_V2_SIZE;
@@ -354,15 +382,21 @@ TEST_F(TrayProgramTest, EveryPrivateMessageIsLogged) {
     SetString(kPrefs, "SyncMessenger", "0");
     SetString(kPrefs, "SyncMsnMessenger", "0");
     Launch(L"/hide");
-    for (UINT m = 33419; m <= 33428; ++m) Deliver(m);
-    Deliver(33520);
+    for (UINT m = 33419; m <= 33428; ++m)
+        if (m != 33425) Deliver(m);
+    Deliver(33430);
+    // A restart or reconnect: Home holds no program to start, so each ends in a message box.
+    for (UINT m : {33425u, 33520u, 33431u}) {
+        PostMessageW(window_, m, 0, 0);
+        EXPECT_NE("", AnswerMessageBox()) << m;
+    }
     PostMessageW(window_, kQuit, 0, 0);
     ASSERT_TRUE(Ended());
     std::string log = Log();
     for (const char* name :
          {"OnSyncMessenger", "OnJavaLog", "OnVerifyInstallation", "OnScriptLog", "OnScriptFinished",
           "OnRegMonLog", "OnRestartCorvane", "OnReloadClientSettings", "OnSipPortUpdated",
-          "OnSocksPortUpdated", "OnHttpProxyUpdate"})
+          "OnSocksPortUpdated", "OnHttpProxyUpdate", "OnIpAddrRegistered", "OnIpAddrReleased"})
         EXPECT_NE(std::string::npos, log.find(std::string("CMainFrame Received ") + name + "\n"))
             << name;
 }

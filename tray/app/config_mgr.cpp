@@ -2,6 +2,7 @@
 
 #include "platform/system.h"
 #include "platform/thread.h"
+#include "tray/app/frame_messages.h"
 #include "tray/clients/client_sync.h"
 #include "tray/core/log_file.h"
 #include "tray/core/messages.h"
@@ -13,15 +14,22 @@
 namespace corv {
 
 CConfigMgr::CConfigMgr()
-    : prefs_(new CPreferences), launcher_(new JavaLauncher(this)), clients_(new ClientSync) {}
+    : prefs_(new CPreferences),
+      launcher_(new JavaLauncher(this)),
+      clients_(new ClientSync),
+      registryMonitor_(RegMonLogQueue()) {}
 
 CConfigMgr::~CConfigMgr() {
     launcher_.reset();  // stops the launcher thread before the state it uses goes
+    // The monitors post to a frame that is going; they end here rather than with the process.
+    registryMonitor_.Stop();
+    connection_.StopAll();
     // A refused second instance leaves the running one's values alone.
     if (duplicateInstance_) return;
     try {
         prefs_->Save();
         corv::DeleteActiveSettings(corvaneId_);
+        ExitWithoutOrderlyClose();
     } catch (...) {
         TheLog().Log("Internal error(ignored): Caught exception while calling ~CConfigMgr()\n");
     }
@@ -69,11 +77,15 @@ bool CConfigMgr::StartJava(unsigned parameter) {
     settings.mainClass = prefs_->GetMainClass();
     settings.clientId = corvaneId_;
     settings.jvmLibrary = JvmLibrary();
-    return corv::StartJava(*launcher_, runtime_.javaOk != 0, credentialsOk_, parameter, settings);
+    return corv::StartJava(*launcher_, runtime_.javaOk != 0, credentialsOk_ && clientEnabled_,
+                           parameter, settings);
 }
 
 std::string CConfigMgr::GetActiveAddress(unsigned waitMs) {
-    return corv::GetActiveAddress(*prefs_, prefsSync_.Hints(), waitMs);
+    std::string address = corv::GetActiveAddress(*prefs_, prefsSync_.Hints(), waitMs);
+    std::lock_guard<Mutex> lock(javaAddressMutex_);
+    launchAddress_ = address;
+    return address;
 }
 
 void CConfigMgr::SetJavaLocalAddress(const std::string& address) {
@@ -87,6 +99,7 @@ std::string CConfigMgr::JavaLocalAddress() {
 }
 
 void CConfigMgr::OnSipPortUpdated(int port) {
+    TheLog().Log("CConfigMgr Received OnSipPortUpdated, port: %d\n", port);
     if (port == prefs_->GetSipPort()) return;
     prefs_->SetSipPort(port);
     SetActiveSettings(*prefs_, corvaneId_);
@@ -94,6 +107,7 @@ void CConfigMgr::OnSipPortUpdated(int port) {
 }
 
 void CConfigMgr::OnSocksPortUpdated(int port) {
+    TheLog().Log("CConfigMgr Received OnSocksPortUpdated, port: %d\n", port);
     if (port == prefs_->GetSocksPort()) return;
     prefs_->SetSocksPort(port);
     SetActiveSettings(*prefs_, corvaneId_);
@@ -124,7 +138,7 @@ void CConfigMgr::OnJavaStarted(int value) {
 
 void CConfigMgr::HandleJavaStarted() {
     if (!javaStarted_.load()) return;
-    SetActiveSettings(*prefs_, corvaneId_);
+    JavaClientStarted();
 }
 
 }  // namespace corv

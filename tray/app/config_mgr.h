@@ -9,8 +9,10 @@
 #include "platform/sync.h"
 #include "tray/java/java_launcher.h"
 #include "tray/java/runtime_discovery.h"
+#include "tray/net/check_connection.h"
 #include "tray/settings/config_sync.h"
 #include "tray/settings/preferences.h"
+#include "tray/settings/registry_monitor.h"
 
 namespace corv {
 
@@ -24,15 +26,18 @@ class AccountPrompt {
     virtual bool AskForAccount(CPreferences& prefs) = 0;
 };
 
-class CConfigMgr : public JavaLaunchHost {
+class CConfigMgr : public JavaLaunchHost, public ConnectionOwner {
   public:
     CConfigMgr();
     ~CConfigMgr() override;
 
     CPreferences& Prefs() { return *prefs_; }
-    const CPreferences& Prefs() const { return *prefs_; }
+    const CPreferences& Prefs() const override { return *prefs_; }
+    ProxyHints Hints() const override { return prefsSync_.Hints(); }
     CJavaPrefsSync& PrefsSync() { return prefsSync_; }
     JavaLauncher& Launcher() { return *launcher_; }
+    CCheckConnection& Connection() { return connection_; }
+    CRegistryMonitor& RegistryMonitor() { return registryMonitor_; }
     const JavaRuntime& Runtime() const { return runtime_; }
 
     // The client identity of "/id:<value>"; empty without one. Both calls log.
@@ -71,14 +76,7 @@ class CConfigMgr : public JavaLaunchHost {
     // The client programs: 1 points them at the proxy, 0 gives them their values back.
     virtual void SyncMessengerSettings(int enable);
     virtual void SyncClientSettings(int enable);
-    void SyncClientSettingsWith(CPreferences& prefs, int enable);  // the dialog's copy
-    virtual void OnRegistryMonitorEvent() {}                       // the restart decision
-    // The preferences sheet closed with OK: its working copy replaces the preferences, is saved,
-    // and the client is started or restarted when a value it reads at start changed.
-    virtual void OnPreferencesAccepted(const CPreferences& copy);
-    // A new copy of the program with "/WaitOnRestart", then this one closes; false (with a
-    // message) when the copy could not be started.
-    virtual bool Restart();
+    virtual void SyncClientSettingsWith(CPreferences& prefs, int enable);  // the dialog's copy
     void SetAccountPrompt(AccountPrompt* prompt) { accountPrompt_ = prompt; }
     virtual void ReloadClientSettings();
     ClientSync& Clients() { return *clients_; }
@@ -88,6 +86,27 @@ class CConfigMgr : public JavaLaunchHost {
     // The Java client has come up (the launcher's OnJavaStarted, handed over by message): the
     // active settings are published here, in order with the port reports.
     virtual void HandleJavaStarted();
+
+    // Reconnect and restart control, on the main thread.
+    // The register monitor saw an address: start the Java client unless the user chose another.
+    virtual void OnIpAddrRegistered(const std::string& address);
+    // The release monitor saw the address go: reconnect, within the restart counter's limits.
+    virtual void OnIpAddrReleased();
+    // The Java client is up: publish the active settings and watch its address.
+    void JavaClientStarted();
+    // The registry monitor saw the password change (or an http proxy update arrived).
+    virtual void OnRegistryMonitorEvent();
+    // The preferences dialog closed with OK; `working` is its copy, which replaces the
+    // preferences.
+    void OnPreferencesAccepted(std::unique_ptr<CPreferences> working);
+    virtual bool ReconnectIsAllowed();
+    // With restart: a new copy with "/Reconnect", then this one closes. Without: closes only.
+    void Reconnect(bool restart);
+    // A new copy with "/WaitOnRestart", then this one closes.
+    void Restart();
+    void StartRegistryMonitor();
+    bool IsRestartPending() const { return restartPending_; }
+    bool IsClientEnabled() const { return clientEnabled_; }
     // Set by the main frame when its window is gone; the destructor consults it.
     void SetWindowClosed(bool on) { windowClosed_ = on; }
     bool IsWindowClosed() const { return windowClosed_; }
@@ -99,6 +118,10 @@ class CConfigMgr : public JavaLaunchHost {
     void OnJavaStarted(int value) override;
 
   protected:
+    virtual bool IsJavaRunning() const;
+    // Starts a program hidden; its process id, 0 on failure (logged).
+    virtual unsigned StartProcess(const std::string& program, const std::string& arguments,
+                                  const std::string& folder);
     // The account dialog; true when the user confirmed new credentials. Without the dialog
     // nothing can be asked, which counts as not confirmed.
     virtual bool AskForAccount() {
@@ -111,6 +134,9 @@ class CConfigMgr : public JavaLaunchHost {
     void ReadJavaSipNode();
     void ReadFixedPorts();
     bool ChooseActiveAddress();
+    bool RestartWith(const char* commandSwitch, const char* failureText);
+    // The rule of the controller's end: without an orderly close, count it as a reconnect.
+    void ExitWithoutOrderlyClose();
 
     std::unique_ptr<CPreferences> prefs_;
     CJavaPrefsSync prefsSync_;
@@ -128,9 +154,17 @@ class CConfigMgr : public JavaLaunchHost {
     Mutex javaAddressMutex_;
     std::string javaLocalAddress_;
     std::atomic<int> javaStarted_{0};
+    std::string launchAddress_;  // what the launcher started the client with; javaAddressMutex_
     bool windowClosed_ = false;
     AccountPrompt* accountPrompt_ = nullptr;
-    bool accountChangedByMyself_ = false;  // the last accepted sheet changed the account
+    // Cleared when the start sequence disables the client with a "Disabled: " status.
+    bool clientEnabled_ = true;
+    // Set by an accepted dialog: a restart or Java start is decided, or the account was
+    // changed here rather than by another program.
+    bool restartPending_ = false;
+    bool accountChangedByMyself_ = false;
+    CRegistryMonitor registryMonitor_;
+    CCheckConnection connection_;
 };
 
 }  // namespace corv

@@ -34,6 +34,10 @@ const char* FrameMessageName(unsigned message) {
             return "OnSocksPortUpdated";
         case kMsgJavaStarted:
             return "OnJavaStarted";
+        case kMsgIpAddrRegistered:
+            return "OnIpAddrRegistered";
+        case kMsgIpAddrReleased:
+            return "OnIpAddrReleased";
         case kMsgQuitCorvane:
             return "OnQuitCorvane";
         case kMsgHide:
@@ -98,6 +102,12 @@ void RunHandler(unsigned message, CConfigMgr* cm, const FrameListener& listener)
             break;
         case kMsgHttpProxyUpdate:
             if (cm) cm->OnRegistryMonitorEvent();
+            break;
+        case kMsgIpAddrRegistered:
+            if (cm) cm->OnIpAddrRegistered(cm->Connection().RegisteredAddress());
+            break;
+        case kMsgIpAddrReleased:
+            if (cm) cm->OnIpAddrReleased();
             break;
     }
 }

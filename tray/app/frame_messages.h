@@ -14,10 +14,10 @@ class CConfigMgr;
 // Log lines of the registry monitor; its thread pushes and posts.
 LineQueue& RegMonLogQueue();
 
-// "OnJavaLog" and so on for the private messages 33419-33429 and 33518-33520; nullptr otherwise.
+// "OnJavaLog" and so on for the private messages 33419-33431 and 33518-33520; nullptr otherwise.
 const char* FrameMessageName(unsigned message);
 
-// Runs the handler of a private message that needs no window (33419-33429, 33520): logs
+// Runs the handler of a private message that needs no window (33419-33431, 33520): logs
 // "CMainFrame Received <name>\n" first, then does its work; the controller's part is skipped
 // without a controller. An exception is logged and ignored. false for any other message.
 bool HandleFrameMessage(unsigned message, CConfigMgr* configMgr, const FrameListener& listener);

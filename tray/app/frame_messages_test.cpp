@@ -31,6 +31,10 @@ class RecordingConfigMgr : public CConfigMgr {
     void OnRegistryMonitorEvent() override { calls.push_back("restart"); }
     void ReloadClientSettings() override { calls.push_back("reload"); }
     void OnSipPortUpdated(int port) override { calls.push_back("sip " + std::to_string(port)); }
+    void OnIpAddrRegistered(const std::string& address) override {
+        calls.push_back("registered " + address);
+    }
+    void OnIpAddrReleased() override { calls.push_back("released"); }
     void OnSocksPortUpdated(int port) override {
         if (port < 0) throw std::runtime_error("bad port");
         calls.push_back("socks " + std::to_string(port));
@@ -60,10 +64,12 @@ TEST_F(FrameMessagesTest, EachMessageLogsItsLineAndHandsItsWorkToTheController) 
     const unsigned all[] = {
         kMsgSyncMessenger,  kMsgJavaLog,          kMsgVerifyInstallation, kMsgScriptLog,
         kMsgScriptFinished, kMsgRegMonLog,        kMsgRestartCorvane,     kMsgReloadClientSettings,
-        kMsgSipPortUpdated, kMsgSocksPortUpdated, kMsgJavaStarted,        kMsgHttpProxyUpdate};
+        kMsgSipPortUpdated, kMsgSocksPortUpdated, kMsgJavaStarted,        kMsgIpAddrRegistered,
+        kMsgIpAddrReleased, kMsgHttpProxyUpdate};
     for (unsigned m : all) EXPECT_TRUE(HandleFrameMessage(m, &cm, listener)) << m;
     EXPECT_EQ((std::vector<std::string>{"sync 1", "verify", "startlog", "restart", "reload",
-                                        "sip 5070", "socks 1081", "java started", "restart"}),
+                                        "sip 5070", "socks 1081", "java started", "registered ",
+                                        "released", "restart"}),
               cm.calls);
     std::string said = Said();
     size_t at = 0;
@@ -73,7 +79,8 @@ TEST_F(FrameMessagesTest, EachMessageLogsItsLineAndHandsItsWorkToTheController) 
           "CMainFrame Received OnScriptFinished\n", "CMainFrame Received OnRegMonLog\n",
           "CMainFrame Received OnRestartCorvane\n", "CMainFrame Received OnReloadClientSettings\n",
           "CMainFrame Received OnSipPortUpdated\n", "CMainFrame Received OnSocksPortUpdated\n",
-          "CMainFrame Received OnJavaStarted\n", "CMainFrame Received OnHttpProxyUpdate\n"}) {
+          "CMainFrame Received OnJavaStarted\n", "CMainFrame Received OnIpAddrRegistered\n",
+          "CMainFrame Received OnIpAddrReleased\n", "CMainFrame Received OnHttpProxyUpdate\n"}) {
         size_t found = said.find(line, at);
         ASSERT_NE(std::string::npos, found) << line << " in order in\n" << said;
         at = found;

@@ -141,6 +141,7 @@ void CConfigMgr::NormalisePreferences() {
             if (!confirmed) {
                 SetStatusText("Disabled: missing userid/password");
                 credentialsOk_ = false;
+                clientEnabled_ = false;
             }
             modified = confirmed;
         } else {
@@ -254,8 +255,9 @@ bool CConfigMgr::BringUpClient() {
         log.Log("Internal error(ignored): Caught exception while calling VerifyInstallation()\n");
     }
 
-    if (corvaneId_.empty()) log.Log("Start Registry Monitor\n");
+    if (corvaneId_.empty()) StartRegistryMonitor();
 
+    connection_.SetConfigMgr(this);
     // The host table only: the probes block on the network and belong to the launcher and
     // the monitor threads, never to the window thread.
     CLocalHost localHost;
@@ -271,13 +273,17 @@ bool CConfigMgr::BringUpClient() {
     p.SetActiveIpAddress(activeAddress_);
     if (activeAddress_.empty()) {
         SetStatusText("Not connected to internet!");
+        connection_.StartRegisterMonitor();
         log.Close();
     } else if (!localHost.IsInLocalHostTable(localHost.GetHostName(), activeAddress_)) {
+        // The client stays enabled: the register monitor starts it once the address is there.
         SetStatusText(
             Format("Disabled: Address %s is not in local host table", activeAddress_.c_str()));
+        connection_.StartRegisterMonitor();
         log.Close();
     } else if (IsUsingActiveX() && (p.GetUserId().empty() || p.GetPasswd().empty())) {
         SetStatusText("Disabled: Userid/passwd not set.");
+        clientEnabled_ = false;
         log.Close();
     } else {
         SyncClientSettings(1);

@@ -6,13 +6,17 @@
 #include "platform/codepage.h"
 #include "platform/file_ops.h"
 #include "platform/files.h"
+#include "platform/manual_time.h"
 #include "platform/memory_registry.h"
 #include "platform/prompt.h"
 #include "platform/scripted_network.h"
+#include "platform/thread.h"
 #include "tray/app/config_mgr.h"
+#include "tray/app/frame_messages.h"
 #include "tray/clients/client_sync.h"
 #include "tray/clients/client_values.h"
 #include "tray/core/log_capture.h"
+#include "tray/core/messages.h"
 #include "tray/core/status_text.h"
 #include "tray/java/script_runner.h"
 
@@ -147,6 +151,32 @@ TEST_F(StartSequenceTest, AFixedAddressThatIsNotLocalDisablesTheClient) {
     EXPECT_TRUE(log_.Has("Changed directory to " + home_ + "\n"));
     EXPECT_TRUE(log_.Has("Calling VerifyInstallation()\n"));
     EXPECT_TRUE(log_.Has("Start Registry Monitor\n"));
+}
+
+TEST_F(StartSequenceTest, WithoutAUsableAddressTheRegisterMonitorWaitsForOne) {
+    SetPref("UserId", "bob");
+    SetPref("Passwd", "digest");
+    QueuedPoster poster;
+    SetMainPoster(&poster);
+    ScopedManualTime clock;
+    net_.AddHost("desk", {});
+    // The network comes up a few seconds after the start.
+    clock.OnSleep([this](unsigned, size_t i) {
+        if (i == 3) net_.AddHost("desk", {"127.0.0.5"});
+    });
+    RegMonLogQueue().TakeAll();
+    {
+        CConfigMgr mgr;
+        Init(mgr);
+        EXPECT_TRUE(mgr.BringUpClient());
+        EXPECT_TRUE(poster.WaitForPosts(kMsgIpAddrRegistered, 1, 10000));
+        EXPECT_EQ("127.0.0.5", mgr.Connection().RegisteredAddress());
+        EXPECT_TRUE(log_.Has("Start Registry Monitor\n"));
+        EXPECT_TRUE(poster.WaitForPosts(kMsgRegMonLog, 1, 10000));
+        EXPECT_NE(std::string::npos,
+                  RegMonLogQueue().TakeAll().find("CRegistryMonitor started thread: 0x"));
+    }
+    SetMainPoster(nullptr);
 }
 
 TEST_F(StartSequenceTest, VerificationRunsOncePerProcessAndNeverForADuplicate) {

@@ -20,10 +20,14 @@ constexpr unsigned kMsgReloadClientSettings = kWmApp + 658;  // 33426
 constexpr unsigned kMsgSipPortUpdated = kWmApp + 659;        // 33427
 constexpr unsigned kMsgSocksPortUpdated = kWmApp + 660;      // 33428
 constexpr unsigned kMsgJavaStarted = kWmApp + 661;           // 33429, from the Java launcher
-constexpr unsigned kMsgQuitCorvane = kWmApp + 750;           // 33518, from the installer
-constexpr unsigned kMsgHide = kWmApp + 751;                  // 33519
-constexpr unsigned kMsgHttpProxyUpdate = kWmApp + 752;       // 33520
-constexpr unsigned kMsgNotifier = 0x0400 + 123;              // 1147
+// The connection monitors' events, handled on the main thread (the monitors only post).
+constexpr unsigned kMsgIpAddrRegistered = kWmApp + 662;  // 33430
+constexpr unsigned kMsgIpAddrReleased = kWmApp + 663;    // 33431
+constexpr unsigned kMsgQuitCorvane = kWmApp + 750;       // 33518, from the installer
+constexpr unsigned kMsgHide = kWmApp + 751;              // 33519
+constexpr unsigned kMsgHttpProxyUpdate = kWmApp + 752;   // 33520
+constexpr unsigned kMsgNotifier = 0x0400 + 123;          // 1147
+constexpr unsigned kMsgClose = 0x0010;                   // the system's close request
 
 static_assert(kMsgTrayIcon == 33418 && kMsgQuitCorvane == 33518 && kMsgHttpProxyUpdate == 33520,
               "message numbers are fixed: other programs send them");
@@ -31,6 +35,6 @@ static_assert(kMsgBalloon == 1124 && kMsgNotifier == 1147, "message numbers are 
 
 // The messages that carry work from other threads to the frame's handlers form one range.
 constexpr unsigned kMsgFirstWork = kMsgSyncMessenger;
-constexpr unsigned kMsgLastWork = kMsgJavaStarted;
+constexpr unsigned kMsgLastWork = kMsgIpAddrReleased;
 
 }  // namespace corv

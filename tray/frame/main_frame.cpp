@@ -206,13 +206,18 @@ void CMainFrame::InstallHandlers() {
                     if (configMgr_) preferences_.OpenSheet(*configMgr_);
                 });
                 return 0;
+            case ID_TRAY_RECONNECT:
+                Guard("OnReconnect", [this] {
+                    if (configMgr_) configMgr_->Reconnect(true);
+                });
+                return 0;
             case ID_TRAY_EXIT:
             case ID_APP_EXIT:
                 if (configMgr_) configMgr_->SetRunInBackground(false);
                 PostMessageW(Handle(), WM_CLOSE, 0, 0);
                 return 0;
             default:
-                // The view's commands: preferences, readme, about box.
+                // The view's commands: readme, about box.
                 if (view_.OnCommand(LOWORD(wParam))) return 0;
                 return Default(WM_COMMAND, wParam, lParam);
         }

@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/thread.h"
+#include "resources/resource.h"
 #include "tray/core/log_file.h"
 #include "tray/core/messages.h"
 #include "tray/core/status_publisher.h"
@@ -31,6 +32,11 @@ class RecordingConfigMgr : public CConfigMgr {
     }
     void VerifyInstallation() override { calls.push_back("verify"); }
     void OnSipPortUpdated(int port) override { calls.push_back("sip " + std::to_string(port)); }
+    unsigned StartProcess(const std::string& program, const std::string& arguments,
+                          const std::string&) override {
+        calls.push_back("start " + program + " " + arguments);
+        return 77;
+    }
     std::vector<std::string> calls;
 };
 
@@ -223,6 +229,17 @@ TEST_F(MainFrameTest, MinimiseHidesAndCloseHidesOnlyWhenRunningInBackground) {
     ASSERT_NE(std::string::npos, exiting) << said;
     EXPECT_LT(closing, quit);
     EXPECT_LT(quit, exiting);
+}
+
+TEST_F(MainFrameTest, TheReconnectCommandStartsANewCopyAndEndsThisOne) {
+    cm_.Prefs().SetHome("C:\\Corvane");
+    Start();
+    cm_.SetRunInBackground(true);
+    EXPECT_TRUE(Post(WM_COMMAND, ID_TRAY_RECONNECT));  // closed for good, not hidden
+    EXPECT_EQ((std::vector<std::string>{"start C:\\Corvane\\corvtray.exe /Reconnect", "clients 0"}),
+              cm_.calls);
+    EXPECT_NE(std::string::npos,
+              Said().find("Started \"C:\\Corvane\\corvtray.exe /Reconnect\" with pid: 77\n"));
 }
 
 TEST_F(MainFrameTest, TheFrameGoingWithoutACloseStillRunsItsDestroyHandlers) {

@@ -1,5 +1,6 @@
 #include "tray/net/active_address.h"
 
+#include "platform/clock.h"
 #include "platform/network.h"
 #include "platform/system.h"
 #include "platform/text.h"
@@ -194,7 +195,7 @@ std::string GetActiveAddress(const CPreferences& prefs, const ProxyHints& hints,
         if (options.wait)
             options.wait(waitMs);
         else
-            SleepMs(waitMs);
+            Clock().Sleep(waitMs, nullptr);
         r = ProbeBoth(local, hints, host, fallback);
         if (!IsUsable(local, r)) r = local.GetFirstLocalAddress(local.GetHostName());
     }

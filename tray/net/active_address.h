@@ -28,7 +28,7 @@ int ProbePort(const std::string& portText);
 
 struct AddressChoiceOptions {
     ProbeServers servers = BuiltInProbeServers();
-    std::function<void(unsigned ms)> wait;  // empty: sleep
+    std::function<void(unsigned ms)> wait;  // empty: the process clock's sleep
 };
 
 // The address choice: the fixed address in fixed mode; otherwise the probes (UDP, then TCP),

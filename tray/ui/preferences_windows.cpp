@@ -27,7 +27,7 @@ void PreferencesWindows::OpenSheet(CConfigMgr& configMgr) {
     // The sheet's loop runs every message: the frame (and with it the controller's run) may
     // have ended meanwhile, and then there is nobody to apply the copy to.
     if (!accepted || (frame && !IsWindow(frame))) return;
-    configMgr.OnPreferencesAccepted(copy);
+    configMgr.OnPreferencesAccepted(std::make_unique<CPreferences>(copy));
 }
 
 bool PreferencesWindows::AskForAccount(CPreferences& prefs) {

@@ -35,7 +35,9 @@ class MemoryRegistry : public RegistryBackend {
     long DeleteTree(Handle h, const std::string& subkey) override;
     long EnumSubkey(Handle h, uint32_t index, std::string* name) override;
     long EnumValue(Handle h, uint32_t index, RegValue* out) override;
-    long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) override;
+    long ArmWatch(Handle h, bool subtree, void** watch) override;
+    long WaitWatch(void* watch, unsigned timeoutMs) override;
+    void CloseWatch(void* watch) override;
     long SaveHive(Handle h, const std::string& file) override;
     long LoadHive(RegRoot root, const std::string& name, const std::string& file) override;
     long UnloadHive(RegRoot root, const std::string& name) override;
@@ -50,6 +52,8 @@ class MemoryRegistry : public RegistryBackend {
     };
     static std::unique_ptr<Node> CopyTree(const Node& from);
     const Mount* MountOf(RegRoot root, const std::string& lowerName);
+    struct Watch;
+    uint64_t Changes(const Watch& watch);
     Node* Find(const OpenKey& key);
     Node* Walk(RegRoot root, const std::vector<std::string>& parts, bool create);
     void Touch(Node* node, bool ownChange);

@@ -15,6 +15,7 @@ enum : long {
     kSockErrAccess = 10013,          // WSAEACCES
     kSockErrInvalid = 10022,         // WSAEINVAL
     kSockErrNoBuffers = 10055,       // WSAENOBUFS
+    kSockErrNetDown = 10050,         // WSAENETDOWN
     kSockErrNetUnreachable = 10051,  // WSAENETUNREACH
     kSockErrRefused = 10061,         // WSAECONNREFUSED
     kSockErrHostUnreachable = 10065,
@@ -49,7 +50,8 @@ class NetworkBackend {
     virtual void CloseSocket(Socket s) = 0;
 };
 
-// The process-wide backend: the system's sockets unless a test installed another.
+// The process-wide backend: the system's sockets unless a test installed another; with
+// CORVANE_HOST_TABLE set, the system's sockets with the host entry of that file (host_table.h).
 NetworkBackend& Network();
 void SetNetworkBackend(NetworkBackend* backend);  // not owned; nullptr restores the system's
 

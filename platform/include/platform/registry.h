@@ -49,9 +49,13 @@ class RegistryBackend {
     virtual long DeleteTree(Handle h, const std::string& subkey) = 0;
     virtual long EnumSubkey(Handle h, uint32_t index, std::string* name) = 0;
     virtual long EnumValue(Handle h, uint32_t index, RegValue* out) = 0;
-    // Blocks until a value of h (or, with subtree, anything below it) changes, or until
-    // timeoutMs passes. Returns kOk on a change, kWaitTimeout otherwise.
-    virtual long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) = 0;
+    // Change notification (see RegWatch): ArmWatch starts watching h for values set on it, and
+    // with subtree on its subkeys too; *watch is null the first time and kept for the next
+    // arming. WaitWatch returns kOk once a value was set after the latest arming, kWaitTimeout
+    // when the time passed first.
+    virtual long ArmWatch(Handle h, bool subtree, void** watch) = 0;
+    virtual long WaitWatch(void* watch, unsigned timeoutMs) = 0;
+    virtual void CloseWatch(void* watch) = 0;
 
     // Hives. Backends without them answer kErrNotSupported.
     // Writes h with everything below it to a new hive file (kErrAlreadyExists if it exists).
@@ -112,10 +116,27 @@ class RegKey {
     std::vector<std::string> Subkeys() const;
     std::vector<RegValue> Values() const;
 
-    long WaitForChange(bool subtree, unsigned timeoutMs);
+  private:
+    friend class RegWatch;
+    RegistryBackend::Handle handle_ = nullptr;
+};
+
+// Watches an open key for values being set. Arm before reading the values, and again after each
+// wake-up before reading them again: a change made after arming is never lost, even one made
+// before Wait is called.
+class RegWatch {
+  public:
+    RegWatch() = default;
+    ~RegWatch();
+    RegWatch(const RegWatch&) = delete;
+    RegWatch& operator=(const RegWatch&) = delete;
+
+    long Arm(const RegKey& key, bool subtree);
+    // kOk after a change since the latest Arm, kWaitTimeout when the time passed first.
+    long Wait(unsigned timeoutMs);
 
   private:
-    RegistryBackend::Handle handle_ = nullptr;
+    void* watch_ = nullptr;
 };
 
 // Registry value helpers for building values.

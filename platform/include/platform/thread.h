@@ -5,6 +5,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/sync.h"
 
@@ -63,10 +64,16 @@ class QueuedPoster : public MessagePoster {
     // Hands each queued message to the handler in order; returns how many.
     size_t Pump(const std::function<void(const Message&)>& handler);
     size_t Size();
+    // The number of every message posted so far, pumped ones included, in order.
+    std::vector<unsigned> History();
+    // Waits until `count` messages with this number were posted; false when the time passed.
+    bool WaitForPosts(unsigned message, size_t count, unsigned timeoutMs);
 
   private:
     Mutex mutex_;
+    ConditionVariable posted_;
     std::deque<Message> queue_;
+    std::vector<unsigned> history_;
 };
 
 }  // namespace corv

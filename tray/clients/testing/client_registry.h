@@ -62,9 +62,13 @@ class RecordingRegistry : public RegistryBackend {
     long EnumValue(Handle h, uint32_t index, RegValue* out) override {
         return memory_.EnumValue(Inner(h), index, out);
     }
-    long WaitForChange(Handle h, bool subtree, unsigned timeoutMs) override {
-        return memory_.WaitForChange(Inner(h), subtree, timeoutMs);
+    long ArmWatch(Handle h, bool subtree, void** watch) override {
+        return memory_.ArmWatch(Inner(h), subtree, watch);
     }
+    long WaitWatch(void* watch, unsigned timeoutMs) override {
+        return memory_.WaitWatch(watch, timeoutMs);
+    }
+    void CloseWatch(void* watch) override { memory_.CloseWatch(watch); }
 
   private:
     struct Key {
