@@ -171,9 +171,9 @@ class UnloadWatch : public RegistryBackend {
         return real_.EnumSubkey(h, i, n);
     }
     long EnumValue(Handle h, uint32_t i, RegValue* v) override { return real_.EnumValue(h, i, v); }
-    long WaitForChange(Handle h, bool s, unsigned t) override {
-        return real_.WaitForChange(h, s, t);
-    }
+    long ArmWatch(Handle h, bool s, void** w) override { return real_.ArmWatch(h, s, w); }
+    long WaitWatch(void* w, unsigned t) override { return real_.WaitWatch(w, t); }
+    void CloseWatch(void* w) override { real_.CloseWatch(w); }
     long SaveHive(Handle h, const std::string& f) override { return real_.SaveHive(h, f); }
     long LoadHive(RegRoot r, const std::string& n, const std::string& f) override {
         return real_.LoadHive(r, n, f);
