@@ -78,12 +78,12 @@ class InstallerProgramTest : public ::testing::Test {
         return out;
     }
 
-    // The package's files, its link folder and every registry value it writes. The keys it
-    // creates stay (empty) after an uninstall: the job never deletes a key tree for an item.
+    // The package's files, its link folder, its registry keys and every value it writes.
     std::string Snapshot() {
         const std::string preferences = std::string(kProductKey) + "\\Preferences";
         return "files:\n" + Names(target_) +
                "links: " + (PathExists(links_) ? "present\n" : "absent\n") +
+               test::RegistrySnapshot({{RegRoot::CurrentUser, "SOFTWARE\\Velmora"}}) +
                "InstallLocation: " + Value(RegRoot::CurrentUser, kProductKey, "InstallLocation") +
                "\nHome: " + Value(RegRoot::CurrentUser, preferences, "Home") +
                "\nUninstall entry: " +
