@@ -22,6 +22,7 @@ using test::TempTree;
 using ::testing::HasSubstr;
 
 const char kProductKey[] = "SOFTWARE\\Velmora\\Corvane";
+const char kJavaTunnel[] = "SOFTWARE\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Tunnel";
 const char kUninstallEntry[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Corvane";
 const char* const kPackageFiles[] = {"corvinst.exe",  "corvinst.cfg",       "corvtray.exe",
                                      "jnibridge.dll", "corvane.client.jar", "SwTermsOfUse.rtf",
@@ -39,6 +40,14 @@ std::string Value(RegRoot root, const std::string& key, const std::string& name)
     RegValue v;
     if (k.Open(root, key, kRegRead) != kOk || k.QueryValue(name, &v) != kOk) return "<none>";
     return ValueText(v);
+}
+
+// The value of the line that starts with `key`.
+std::string LineValue(const std::string& text, const std::string& key) {
+    size_t at = text.find("\n" + key);
+    if (at == std::string::npos) return "";
+    at += 1 + key.size();
+    return text.substr(at, text.find_first_of("\r\n", at) - at);
 }
 
 class InstallerProgramTest : public ::testing::Test {
@@ -86,8 +95,13 @@ class InstallerProgramTest : public ::testing::Test {
                test::RegistrySnapshot({{RegRoot::CurrentUser, "SOFTWARE\\Velmora"}}) +
                "InstallLocation: " + Value(RegRoot::CurrentUser, kProductKey, "InstallLocation") +
                "\nHome: " + Value(RegRoot::CurrentUser, preferences, "Home") +
+               "\nproxyServerAddresses: " +
+               Value(RegRoot::CurrentUser, preferences, "proxyServerAddresses") +
+               "\nproxy/Server/Addresses: " +
+               Value(RegRoot::CurrentUser, kJavaTunnel, "proxy/Server/Addresses") +
                "\nUninstall entry: " +
-               Value(RegRoot::LocalMachine, kUninstallEntry, "UninstallString") + "\n";
+               Value(RegRoot::LocalMachine, kUninstallEntry, "UninstallString") + " " +
+               Value(RegRoot::LocalMachine, kUninstallEntry, "DisplayVersion") + "\n";
     }
 
     // Every log in the temporary folder, one after the other.
@@ -110,8 +124,28 @@ TEST_F(InstallerProgramTest, SilentInstallRefusalPlanAndUninstall) {
     const std::string before = Snapshot();
     const std::string preferences = std::string(kProductKey) + "\\Preferences";
 
-    // A silent install for the current user into a folder of the test.
-    ASSERT_EQ(0u, Run(pkg_ + "\\corvinst.exe", "/S /U /F:" + target_));
+    // An older package, installed silently for the current user into a folder of the test,
+    // with proxy addresses given on the command line.
+    const std::string description = ReadText(pkg_ + "\\corvinst.cfg");
+    const std::string version = "Version=" + LineValue(description, "Version=");
+    std::string older = description;
+    for (size_t at; (at = older.find(version)) != std::string::npos;)
+        older.replace(at, version.size(), "Version=0.9");
+    test::WriteText(pkg_ + "\\corvinst.cfg", older);
+    const std::string options = "/S /U /T:proxy.example:8080 /F:" + target_;
+    ASSERT_EQ(0u, Run(pkg_ + "\\corvinst.exe", options));
+    EXPECT_EQ("0.9", Value(RegRoot::LocalMachine, kUninstallEntry, "DisplayVersion"));
+    EXPECT_EQ("proxy.example:8080",
+              Value(RegRoot::CurrentUser, preferences, "proxyServerAddresses"));
+    EXPECT_EQ("proxy.example:8080",
+              Value(RegRoot::CurrentUser, kJavaTunnel, "proxy/Server/Addresses"));
+    EXPECT_THAT(
+        ReadText(target_ + "\\install.log"),
+        HasSubstr("ProgramName: " + pkg_ + "\\corvinst.exe, Parameters: " + options + "\n"));
+
+    // This build's package upgrades it.
+    test::WriteText(pkg_ + "\\corvinst.cfg", description);
+    ASSERT_EQ(0u, Run(pkg_ + "\\corvinst.exe", "/S /U"));
     for (const char* f : {"corvtray.exe", "jnibridge.dll", "lib\\corvane.client.jar", "readme.htm",
                           "uninst.exe", "uninst.cfg", "install.log"})
         EXPECT_TRUE(PathExists(target_ + "\\" + f)) << f;
@@ -121,13 +155,18 @@ TEST_F(InstallerProgramTest, SilentInstallRefusalPlanAndUninstall) {
     EXPECT_EQ(target_, Value(RegRoot::CurrentUser, preferences, "Home"));
     EXPECT_EQ(target_ + "\\uninst.exe",
               Value(RegRoot::LocalMachine, kUninstallEntry, "UninstallString"));
-    EXPECT_THAT(ReadText(target_ + "\\install.log"),
-                HasSubstr("ProgramName: " + pkg_ +
-                          "\\corvinst.exe, Parameters: /S /U /F:" + target_ + "\n"));
+    EXPECT_EQ(version.substr(8), Value(RegRoot::LocalMachine, kUninstallEntry, "DisplayVersion"));
+    EXPECT_THAT(ReadText(target_ + "\\update.log"), HasSubstr("Install action: UPGRADE\n"));
     const std::string installed = Snapshot();
 
+    // The older package is now refused, as is the same version again; neither changes anything.
+    test::WriteText(pkg_ + "\\corvinst.cfg", older);
+    EXPECT_EQ(12u, Run(pkg_ + "\\corvinst.exe", "/S /U"));
+    test::WriteText(pkg_ + "\\corvinst.cfg", description);
+    EXPECT_EQ(installed, Snapshot());
+
     // The same version again is refused with its status and changes nothing.
-    EXPECT_EQ(11u, Run(pkg_ + "\\corvinst.exe", "/S /U /F:" + target_));
+    EXPECT_EQ(11u, Run(pkg_ + "\\corvinst.exe", "/S /U"));
     EXPECT_EQ(installed, Snapshot());
 
     // A plan of the uninstall lists the operations and changes nothing.
@@ -142,7 +181,7 @@ TEST_F(InstallerProgramTest, SilentInstallRefusalPlanAndUninstall) {
     EXPECT_EQ(0u, Run(target_ + "\\uninst.exe", "/S"));
     std::string kept = before;
     kept.replace(kept.find("files:\n") + 7, 0,
-                 "install.log\nuninst.cfg\nuninst.exe\nuninstall.log\n");
+                 "install.log\nuninst.cfg\nuninst.exe\nuninstall.log\nupdate.log\n");
     EXPECT_EQ(kept, Snapshot());
 }
 
