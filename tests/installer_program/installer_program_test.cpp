@@ -183,6 +183,12 @@ TEST_F(InstallerProgramTest, SilentInstallRefusalPlanAndUninstall) {
     kept.replace(kept.find("files:\n") + 7, 0,
                  "install.log\nuninst.cfg\nuninst.exe\nuninstall.log\nupdate.log\n");
     EXPECT_EQ(kept, Snapshot());
+    // The proxy addresses' keys in the Java client's preference tree stay, empty: the addresses
+    // are value items, and that tree is the Java client's own.
+    std::string java =
+        test::RegistrySnapshot({{RegRoot::CurrentUser, "SOFTWARE\\JavaSoft\\Prefs\\corvane"}});
+    EXPECT_THAT(java, HasSubstr("proxyclient\\/Tunnel\n"));
+    EXPECT_THAT(java, ::testing::Not(HasSubstr("\n  ")));  // no value left
 }
 
 }  // namespace
