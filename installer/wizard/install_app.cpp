@@ -136,6 +136,14 @@ int CInstallApp::Run() {
         status = static_cast<int>(InstallAction::ERRORCONFIG);
     }
     InstLog("Exit status: %d\n", status);
+    // A run that ended before the manager opened its log (no description, an unusable folder)
+    // still leaves one where a script finds it.
+    if (log.Path().empty() && (m_cmd.silent || m_cmd.plan)) {
+        try {
+            log.OpenTemporary("corvinst", uninstall ? "uninstall" : "install");
+        } catch (...) {
+        }
+    }
     log.Detach();
     if (console) {
         m_seams.print("Press RETURN to continue . . .");

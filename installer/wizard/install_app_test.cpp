@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "installer/testing/test_support.h"
+#include "platform/environment.h"
 #include "platform/file_ops.h"
+#include "platform/files.h"
 #include "platform/prompt.h"
+#include "platform/system.h"
 
 namespace corv::inst {
 namespace {
@@ -84,9 +87,15 @@ class InstallAppRunTest : public ::testing::Test {
     // Options are split at "/", so the tests name their folders relative to the tree.
     void SetUp() override {
         cwd_ = CurrentFolder();
+        oldTemp_ = GetEnv("TEMP");
+        SetEnv("TEMP", tree_["temp"]);
+        ASSERT_EQ(kOk, MakeDirectory(tree_["temp"]));
         ASSERT_EQ(kOk, ChangeFolder(tree_.Path()));
     }
-    void TearDown() override { ChangeFolder(cwd_); }
+    void TearDown() override {
+        ChangeFolder(cwd_);
+        SetEnv("TEMP", oldTemp_);
+    }
 
     AppSeams Seams() {
         AppSeams s;
@@ -101,7 +110,7 @@ class InstallAppRunTest : public ::testing::Test {
 
     test::TempTree tree_{"instapp"};
     std::string pkg_ = tree_["pkg"];
-    std::string cwd_;
+    std::string cwd_, oldTemp_;
     ScopedScriptedPrompter prompts_;
     int consoles_ = 0, waits_ = 0;
     std::string printed_;
@@ -144,6 +153,11 @@ TEST_F(InstallAppRunTest, ASilentRunShowsNothingAndAFolderItCannotUseEndsIt) {
     CInstallApp noConfig(pkg_ + "\\corvinst.exe", "/S /A /dir:.", Seams());
     EXPECT_EQ(7, noConfig.Run());
     EXPECT_TRUE(prompts_.Texts().empty());
+    // Both left their log in the temporary folder, though no description was read.
+    EXPECT_THAT(test::ReadText(tree_["temp\\corvinst_install_000.log"]),
+                HasSubstr("Can't change directory to nowhere\nExit status: 22\n"));
+    EXPECT_THAT(test::ReadText(tree_["temp\\corvinst_install_001.log"]),
+                HasSubstr("config file not found: corvinst.cfg\nExit status: 7\n"));
     // Shown to a user, the folder is named.
     CInstallApp shown(pkg_ + "\\corvinst.exe", "/dir:nowhere", Seams());
     EXPECT_EQ(kExitBadCommandLine, shown.Run());
