@@ -132,6 +132,13 @@ TEST_F(InstallerProgramTest, SilentInstallRefusalPlanAndUninstall) {
     for (size_t at; (at = older.find(version)) != std::string::npos;)
         older.replace(at, version.size(), "Version=0.9");
     test::WriteText(pkg_ + "\\corvinst.cfg", older);
+
+    // A plan of the install changes nothing.
+    EXPECT_EQ(0u, Run(pkg_ + "\\corvinst.exe", "/S /U /plan /F:" + target_));
+    EXPECT_EQ(before, Snapshot());
+    EXPECT_FALSE(PathExists(target_));
+    EXPECT_THAT(TemporaryLogs(), HasSubstr("Install action: INSTALL (1)\n"));
+
     const std::string options = "/S /U /T:proxy.example:8080 /F:" + target_;
     ASSERT_EQ(0u, Run(pkg_ + "\\corvinst.exe", options));
     EXPECT_EQ("0.9", Value(RegRoot::LocalMachine, kUninstallEntry, "DisplayVersion"));
