@@ -142,6 +142,7 @@ int CInstallApp::Run() {
         try {
             log.OpenTemporary("corvinst", uninstall ? "uninstall" : "install");
         } catch (...) {
+            // No temporary folder to write in: the exit status is all there is.
         }
     }
     log.Detach();
