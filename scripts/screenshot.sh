@@ -39,7 +39,7 @@ if [ -z "${CORV_IN_XVFB:-}" ]; then
 fi
 
 export WINEPREFIX=$(mktemp -d /tmp/corv-shot.XXXXXX)
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"

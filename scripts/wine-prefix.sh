@@ -3,7 +3,7 @@
 # Usage: wine-prefix.sh <prefix>   — prints nothing on success.
 set -euo pipefail
 prefix=${1:?prefix folder}
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 mkdir -p "$prefix"
 exec 9>"$prefix.lock"
 flock 9

@@ -7,7 +7,7 @@ export WINEPREFIX=${WINEPREFIX:-$here/../build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
 # Probes never leave the loopback range, whoever runs a program this way.
 export CORVANE_PROBE_SERVERS=${CORVANE_PROBE_SERVERS:-localhost,127.0.0.1;localhost,127.0.0.2}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
 [ -f "$WINEPREFIX/.corv-ready" ] || "$here/wine-prefix.sh" "$WINEPREFIX"
 # Keep the server alive between test programs so each one starts fast. Wine's helper
 # processes outlive the program and inherit its handles, so the program's output goes

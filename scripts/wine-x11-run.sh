@@ -7,7 +7,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 base=${WINEPREFIX:-$here/../build/wineprefix}
 export WINEPREFIX=$base-x11
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
 if [ ! -f "$WINEPREFIX/.corv-x11" ]; then
     "$here/wine-prefix.sh" "$WINEPREFIX"
     wine reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f >/dev/null 2>&1

@@ -11,6 +11,22 @@ namespace corv::inst {
 
 namespace {
 
+// Another program (the shell, a virus scanner) may hold a file we have just written for a
+// moment: moving or removing it waits for that rather than fail or leave the file behind.
+template <class Op>
+long WhenFree(const Op& op) {
+    long rc = op();
+    for (int tries = 0; rc == kErrSharingViolation && tries < 40; ++tries) {
+        SleepMs(50);
+        rc = op();
+    }
+    return rc;
+}
+
+long RemoveWhenFree(const std::string& path) {
+    return WhenFree([&] { return corv::RemoveFile(path); });
+}
+
 std::string FileName(const std::string& path) {
     size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -133,7 +149,8 @@ long JobOps::Save(const std::string& path, bool move, std::string* saved) {
     do {
         candidate = m_fallback + "\\" + Format("%04u_", m_saved++) + FileName(path);
     } while (PathExists(candidate));
-    long rc = move ? ReplaceFileBy(path, candidate) : CopyFileTo(path, candidate, false);
+    long rc = move ? WhenFree([&] { return ReplaceFileBy(path, candidate); })
+                   : CopyFileTo(path, candidate, false);
     if (rc == kOk) *saved = candidate;
     return rc;
 }
@@ -198,7 +215,7 @@ long JobOps::RemoveFile(const std::string& path) {
         if (rc != kOk) return rc;
     }
     if (!Begin("delete " + path)) return kOk;
-    return corv::RemoveFile(path);
+    return RemoveWhenFree(path);
 }
 
 long JobOps::CreateLink(const ShellLinkSpec& link) {
@@ -365,17 +382,17 @@ void JobOps::Rollback() {
         long rc = kOk;
         switch (e.kind) {
             case Entry::FileCreated:
-                if (PathExists(e.path)) rc = corv::RemoveFile(e.path);
+                if (PathExists(e.path)) rc = RemoveWhenFree(e.path);
                 break;
             case Entry::FileSaved:
-                if (PathExists(e.path)) corv::RemoveFile(e.path);
+                if (PathExists(e.path)) RemoveWhenFree(e.path);
                 rc = ReplaceFileBy(e.saved, e.path);
                 break;
             case Entry::FileCopied:
                 if (e.existed)
                     rc = ReplaceFileBy(e.saved, e.path);
                 else if (PathExists(e.path) && !IsDirectory(e.path))
-                    rc = corv::RemoveFile(e.path);
+                    rc = RemoveWhenFree(e.path);
                 break;
             case Entry::FolderCreated:
                 if (PathExists(e.path)) rc = corv::RemoveFolder(e.path);

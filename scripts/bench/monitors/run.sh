@@ -24,7 +24,7 @@ setup_wine() {
     cmake --preset win64 >/dev/null
     cmake --build --preset win64 --target corvtray corv_fake_jvm >/dev/null
     export WINEPREFIX=$(mktemp -d /tmp/corv-bench.XXXXXX)
-    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
     export CORVANE_PROBE_SERVERS='localhost,127.0.0.1;localhost,127.0.0.2'
     trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WINEPREFIX" "$WINEPREFIX.lock"' EXIT
     scripts/wine-prefix.sh "$WINEPREFIX"
