@@ -245,5 +245,26 @@ TEST_F(MonitorsTest, FourAddressLossesInAnHourGiveThreeReconnectsAndThenNoMore) 
         << logs;
 }
 
+TEST_F(MonitorsTest, TheReconnectCommandHandsOverToANewCopy) {
+    TrayProcess tray("menu-reconnect");
+    Account(tray);
+    SetString(HKEY_CURRENT_USER, kPrefs, "SyncMessenger", "0");
+    SetString(HKEY_CURRENT_USER, kPrefs, "SyncMsnMessenger", "0");
+    SetString(HKEY_CURRENT_USER, kPrefs, "DoNotSync", "1");
+    ASSERT_TRUE(tray.Start());
+    HWND window = tray.WaitForWindow("Corvane");
+    ASSERT_NE(nullptr, window);
+    DWORD first = WaitForNewCopy(1000);
+    ASSERT_NE(0u, first);
+    PostMessageW(window, WM_COMMAND, 185, 0);  // the menus' "Reconnect"
+    ASSERT_TRUE(WaitForExit(first, 60000));
+    DWORD next = WaitForNewCopy(30000);
+    ASSERT_NE(0u, next);
+    EXPECT_TRUE(Quit(next));
+    std::string logs = AllLogs(tray);
+    EXPECT_EQ(1u, Occurrences(logs, "\\corvtray.exe /Reconnect\" with pid: ")) << logs;
+    EXPECT_EQ(1u, Occurrences(logs, "Parameters: /Reconnect, Started at: ")) << logs;
+}
+
 }  // namespace
 }  // namespace corv::test
