@@ -16,11 +16,11 @@ bool IsControl(unsigned char c) {
 
 // One conversion of the format, given as its own printf format ("%-8.3lx"), with one argument.
 template <typename T>
-std::string One(const std::string& spec, T value) {
-    int n = std::snprintf(nullptr, 0, spec.c_str(), value);
+std::string One(const std::string& directive, T value) {
+    int n = std::snprintf(nullptr, 0, directive.c_str(), value);
     if (n <= 0) return std::string();
     std::string out(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(&out[0], out.size(), spec.c_str(), value);
+    std::snprintf(&out[0], out.size(), directive.c_str(), value);
     out.resize(static_cast<size_t>(n));
     return out;
 }
@@ -95,13 +95,13 @@ std::string FormatEscapedV(const char* fmt, va_list args) {
         }
         const char* start = p++;
         // The conversion is rebuilt with '*' replaced by the numbers taken from the arguments.
-        std::string spec = "%";
-        while (*p && std::strchr("-+ #0", *p)) spec += *p++;
+        std::string directive = "%";
+        while (*p && std::strchr("-+ #0", *p)) directive += *p++;
         if (*p == '*') {
-            spec += std::to_string(va_arg(args, int));
+            directive += std::to_string(va_arg(args, int));
             ++p;
         } else {
-            while (*p >= '0' && *p <= '9') spec += *p++;
+            while (*p >= '0' && *p <= '9') directive += *p++;
         }
         int precision = -1;
         std::string precisionText;
@@ -133,7 +133,7 @@ std::string FormatEscapedV(const char* fmt, va_list args) {
             break;
         }
         ++p;
-        const std::string full = spec + precisionText + sizeText + conversion;
+        const std::string full = directive + precisionText + sizeText + conversion;
         switch (conversion) {
             case '%':
                 out += '%';
@@ -147,7 +147,7 @@ std::string FormatEscapedV(const char* fmt, va_list args) {
                         s ? std::string(
                                 s, precision >= 0 ? BoundedLength(s, precision) : std::strlen(s))
                           : std::string("(null)");
-                    out += One(spec + "s", EscapeControls(text).c_str());
+                    out += One(directive + "s", EscapeControls(text).c_str());
                 }
                 break;
             case 'c':
@@ -155,7 +155,7 @@ std::string FormatEscapedV(const char* fmt, va_list args) {
                     out += One(full, static_cast<wint_t>(va_arg(args, int)));
                 } else {
                     char c = static_cast<char>(va_arg(args, int));
-                    out += One(spec + "s", EscapeControls(std::string(1, c)).c_str());
+                    out += One(directive + "s", EscapeControls(std::string(1, c)).c_str());
                 }
                 break;
             case 'd':
