@@ -15,19 +15,9 @@ const char* const kPrefs = "SOFTWARE\\Velmora\\Corvane\\Preferences";
 const char* const kSettings = "SOFTWARE\\Velmora\\Corvane\\Settings";
 const char* const kLogger = "Software\\JavaSoft\\Prefs\\corvane\\proxyclient\\/Logger";
 
+// A value of the user's registry as text (tests/support), "<absent>" when there is none.
 std::string ReadValue(const char* key, const char* name) {
-    HKEY k;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, Widen(key).c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS)
-        return "<absent>";
-    wchar_t buf[512];
-    DWORD size = sizeof(buf) - sizeof(wchar_t), type = 0;
-    LONG rc = RegQueryValueExW(k, Widen(name).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf),
-                               &size);
-    RegCloseKey(k);
-    if (rc != ERROR_SUCCESS) return "<absent>";
-    if (type == REG_DWORD) return std::to_string(*reinterpret_cast<DWORD*>(buf));
-    buf[size / sizeof(wchar_t)] = 0;
-    return Narrow(buf);
+    return corv::test::ReadValue(HKEY_CURRENT_USER, key, name);
 }
 
 bool WaitForValue(const char* key, const char* name, const std::string& value, unsigned timeoutMs) {
