@@ -23,4 +23,8 @@ unsigned CurrentThreadId() {
     return static_cast<unsigned>(syscall(SYS_gettid));
 }
 
+std::string RawCommandLineParameters() {
+    return std::string();
+}
+
 }  // namespace corv

@@ -22,4 +22,17 @@ unsigned CurrentThreadId() {
     return static_cast<unsigned>(GetCurrentThreadId());
 }
 
+std::string RawCommandLineParameters() {
+    std::wstring line = GetCommandLineW();
+    size_t i = 0;
+    if (!line.empty() && line[0] == L'"') {
+        i = line.find(L'"', 1);
+        i = i == std::wstring::npos ? line.size() : i + 1;
+    } else {
+        while (i < line.size() && line[i] != L' ' && line[i] != L'\t') ++i;
+    }
+    while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
+    return Narrow(line.substr(i));
+}
+
 }  // namespace corv

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "bridge/jni_listener.h"
+#include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/text.h"
 #include "tray/app/corvan_app.h"
@@ -12,20 +13,6 @@
 #include "tray/java/gui_listener.h"
 
 namespace {
-
-// The raw command line after the program name, as the user gave it.
-std::string RawParameters() {
-    std::wstring line = GetCommandLineW();
-    size_t i = 0;
-    if (!line.empty() && line[0] == L'"') {
-        i = line.find(L'"', 1);
-        i = i == std::wstring::npos ? line.size() : i + 1;
-    } else {
-        while (i < line.size() && line[i] != L' ' && line[i] != L'\t') ++i;
-    }
-    while (i < line.size() && (line[i] == L' ' || line[i] == L'\t')) ++i;
-    return corv::Narrow(line.substr(i));
-}
 
 std::string ProgramBaseName() {
     wchar_t buf[MAX_PATH * 2];
@@ -54,7 +41,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
 
-    std::string params = RawParameters();
+    std::string params = corv::RawCommandLineParameters();
     corv::CCorvanCommandLineInfo cmd;
     cmd.Parse(corv::SplitCommandLine(params));
 

@@ -12,5 +12,8 @@ long SetEnv(const std::string& name, const std::string& value);
 const char* PathListSeparator();
 // The system's id of the calling thread.
 unsigned CurrentThreadId();
+// The raw command line after the program name, as the user gave it (Windows); natively the
+// arguments arrive through main and this is empty.
+std::string RawCommandLineParameters();
 
 }  // namespace corv
