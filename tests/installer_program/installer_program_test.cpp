@@ -53,6 +53,11 @@ std::string LineValue(const std::string& text, const std::string& key) {
 class InstallerProgramTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        // The Java client's tree as a fresh machine has it: other tests' runs of the tray
+        // client leave values there, and the uninstall check below looks at that tree.
+        RegKey prefs;
+        if (prefs.Open(RegRoot::CurrentUser, "SOFTWARE\\JavaSoft\\Prefs", kRegReadWrite) == kOk)
+            prefs.DeleteTree("corvane");
         oldTemp_ = GetEnv("TEMP");
         ASSERT_EQ(kOk, MakeDirectory(temp_));
         SetEnv("TEMP", temp_);  // the installer's first log goes here
